@@ -1,0 +1,43 @@
+# Entry points for a newcomer: `make run` starts Almanex, `make test` passes the tests.
+# Both install what is missing on a fresh Debian 12 machine first.
+BUILD ?= build
+STAGE := $(BUILD)/stage
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DALMANEX_WERROR=ON
+
+PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev \
+            libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth dbus dbus-x11 desktop-file-utils
+
+.PHONY: all deps configure build stage run test bench clean format
+
+all: build
+
+deps:
+	@./tools/install-deps.sh $(PACKAGES)
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) -DCMAKE_INSTALL_PREFIX=$(abspath $(STAGE))
+
+configure: deps $(BUILD)/build.ninja
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+stage: build
+	cmake --install $(BUILD) > /dev/null
+	@mkdir -p $(STAGE)/Config
+
+run: stage
+	$(STAGE)/bin/almanex
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	./bench/run-all.sh $(BUILD)
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,50 @@
+#pragma once
+// The event list as the main window shows it: one row per event section, in file order.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "IniFile.h"
+#include "datetime/DateTime.h"
+#include "datetime/FormatSettings.h"
+
+namespace almanex {
+
+/// Windows-style colour values kept in the file: 0x00BBGGRR, or 0xFF0000nn for system colour nn.
+inline constexpr std::int32_t kColorBlack = 0;
+inline constexpr std::int32_t kColorWindow = -16777211;  // system colour 5, the window background
+
+struct EventRow {
+  std::string section;
+  std::string title;     // display text (UTF-8)
+  std::string dateText;  // short date, empty when the event has no date
+  std::string timeText;  // long time, empty when the event has no time
+  std::string typeDesc;  // display text (UTF-8)
+  std::int32_t foreColor = kColorBlack;
+  std::int32_t backColor = kColorWindow;
+  /// The date and time read back from the two texts, as the span refresh counts them.
+  std::optional<DateTime> date;  // nothing: today
+  DateTime timeOfDay = 0;        // midnight when no time text
+};
+
+struct EventList {
+  std::vector<EventRow> rows;
+  std::vector<std::string> eventSections;
+  std::string nextEventName = "Event1";
+};
+
+/// Reads the event sections of the open file. `now` gives the defaults of Date and Time.
+EventList LoadEventList(const IniFile& file, DateTime now, const FormatSettings& settings);
+/// The moment a row's span counts to: its date (today when none) at its time.
+DateTime SpanTarget(const EventRow& row, DateTime now);
+
+inline constexpr int kColumnCount = 12;
+inline constexpr int kFirstSpanColumn = 5;
+inline constexpr std::array<const char*, kColumnCount> kColumnTitles{
+    "No", "Title", "Date", "Time", "Type", "Years", "Months", "Weeks", "Days", "Hours", "Minutes", "Seconds"};
+inline constexpr std::array<int, kColumnCount> kBuiltInColumnWidths{62, 128, 102, 53, 82, 50, 59, 57, 56, 62, 69, 97};
+
+}  // namespace almanex

@@ -1,0 +1,32 @@
+#pragma once
+// Small helpers shared by the tests: temporary folders, file bytes, date-times.
+
+#include <string>
+#include <string_view>
+
+namespace almanex::test {
+
+/// A fresh folder under the test's private temporary root, removed with everything in it at the end.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& Path() const { return path_; }
+  /// Path() + "/" + name.
+  std::string File(std::string_view name) const;
+
+ private:
+  std::string path_;
+};
+
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, std::string_view bytes);
+bool FileExists(const std::string& path);
+
+/// Local date-time from its fields, for readable test tables.
+double MakeDateTime(int year, unsigned month, unsigned day, unsigned hour = 0, unsigned minute = 0,
+                    unsigned second = 0, unsigned millisecond = 0);
+
+}  // namespace almanex::test
