@@ -11,7 +11,7 @@ namespace almanex {
 /// The value is linear: floor(value) is the date, value - floor(value) the time of day, also before 1899.
 using DateTime = double;
 
-inline constexpr DateTime kMinDateTime = -693593.0;                // 0001-01-01 00:00:00.000
+inline constexpr DateTime kMinDateTime = -693593.0;                            // 0001-01-01 00:00:00.000
 inline constexpr DateTime kMaxDateTime = 2958465.0 + 86399999.0 / 86400000.0;  // 9999-12-31 23:59:59.999
 inline constexpr double kMillisecondsPerDay = 86400000.0;
 
@@ -38,9 +38,11 @@ DateTime EncodeDate(std::chrono::year_month_day date);
 std::optional<DateTime> TryEncodeDate(int year, unsigned month, unsigned day);
 /// A time of day as a fraction of a day; nothing when a field is out of range.
 std::optional<DateTime> TryEncodeTime(unsigned hour, unsigned minute, unsigned second, unsigned millisecond);
+/// A time of day as a fraction of a day, unchecked: fields beyond their range simply add up.
 DateTime EncodeTime(unsigned hour, unsigned minute, unsigned second, unsigned millisecond = 0);
 
-/// The civil date of the value's date part (floor).
+/// The civil date of the value's date part (floor). Values far outside the program's range are clamped to
+/// years -30000..30000 (and NaN taken as 1899-12-30), so the conversion never overflows.
 std::chrono::year_month_day DecodeDate(DateTime value);
 /// The time of day of the value, rounded to the nearest millisecond (a rounding up to 24:00 gives 23:59:59.999).
 TimeOfDay DecodeTime(DateTime value);
@@ -56,7 +58,7 @@ DateTime TimeOf(DateTime value);
 int DayOfWeek(DateTime value);
 
 bool IsLeapYear(int year);
-/// Number of days of the month, 28 to 31.
+/// Number of days of the month, 28 to 31; 0 for a month outside 1..12.
 unsigned DaysInMonth(int year, unsigned month);
 
 }  // namespace almanex

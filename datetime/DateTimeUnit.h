@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "Clock.h"
 #include "DateTime.h"
 #include "FormatSettings.h"
 
@@ -48,6 +49,8 @@ struct TTimeDeltaValueRecord {
   std::uint16_t RestHours = 0;
   std::uint16_t RestMinutes = 0;
   std::uint16_t RestSeconds = 0;
+
+  friend bool operator==(const TTimeDeltaValueRecord&, const TTimeDeltaValueRecord&) = default;
 };
 
 /// The program's one result record.
@@ -59,8 +62,13 @@ struct SpanUnits {
 };
 SpanUnits ConvertSpan(double days);
 
-/// Fills `out` with the span between a and b (either order). Returns the failure message when the
-/// calculation stopped (a date outside 0001..9999, a counter overflow); the fields reached before the
+/// Fills `out` with the span between a and b (either order), by these steps in order: the days of the
+/// week of start and end; the day-of-week counts; the month counts; the leap years; the day numbers 28 to
+/// 31; whole days and the rest as hours, minutes and seconds; last the seven unit texts. Every counter is
+/// a 32-bit integer whose additions and subtractions are checked. Returns the failure message when the
+/// calculation stopped: "Invalid argument to date encode" when the first day of the start's month or the
+/// last day of the end's month lies outside 0001..9999, "Integer overflow" when a counter overflows,
+/// "Invalid floating point operation" for a NaN or infinite argument. The fields reached before the
 /// failure hold their new values and the unit texts keep the previous ones. Never throws. The caller
 /// reports a failure (context "Fail to calculate!", advice "Please enter a smaller value to try.").
 std::optional<std::string> CalcTimeDelta(DateTime a, DateTime b, const FormatSettings& settings,
@@ -79,5 +87,41 @@ std::string ShortDayDateFormat(const FormatSettings& settings);
 std::string DateTimeTextWithDay(DateTime x, const FormatSettings& settings);
 /// The full name of x's day of the week.
 std::string FullDayName(DateTime x, const FormatSettings& settings);
+
+/// The pending reminder.
+struct TNextReminder {
+  bool bFound = false;           ///< a reminder is pending and not yet shown
+  DateTime dtRemindTime = 0;     ///< when it is due
+  DateTime dtEventDateTime = 0;  ///< the event's date plus its time
+  std::string strTitle;          ///< the event's title (the balloon's title)
+  std::string strTypeDesc;       ///< the event's type text, such as "Birthday"
+  std::string strSection;        ///< the event's section in the configuration file
+};
+
+/// An event's reminder wording: which units the sentence names, and the user's own sentences around it.
+struct TReminderWay {
+  bool RemindOfYears = false;
+  bool RemindOfMonths = false;
+  bool RemindOfWeeks = false;
+  bool RemindOfDays = false;
+  bool RemindOfHours = false;
+  bool RemindOfMinutes = false;
+  bool RemindOfSeconds = false;
+  std::string LastSentence;
+  std::string FirstSentence;
+};
+
+/// The program's pending reminder and its wording, filled by the reminder search; zeroed at start.
+extern TNextReminder theNextReminder;
+extern TReminderWay theReminderWay;
+
+/// The reminder sentence for next.dtEventDateTime seen from clock.Now(): "Before <type>(<date>), there
+/// just left " for an event ahead, "Since <type>(<date>), it has passed " otherwise (now equal included),
+/// then the whole span in each unit that way switches on, seconds first and years last, each as
+/// "<n> <unit>, " with the last ", " replaced by ". ". A first sentence (trimmed of characters <= 32) goes in
+/// front with one blank after it; a last sentence (trimmed) is appended as it is. Blank-only sentences
+/// are left out. Never fails.
+std::string BuildSpanSentence(const TNextReminder& next, const TReminderWay& way, const Clock& clock,
+                              const FormatSettings& settings);
 
 }  // namespace almanex

@@ -1,1 +1,111 @@
 #pragma once
+// The event grid: a table that shows any item model through a multi-key sort proxy, with a title row,
+// a frozen first column, whole-row selection and a copy of the selected rows as text.
+
+#include <QList>
+#include <QString>
+#include <QTableView>
+
+namespace almanex {
+
+class MultiKeySortProxy;
+
+/// A read-only, sortable grid.
+///
+/// Contracts:
+/// - setModel() shows the model through SortProxy(); model() is the proxy, SourceModel() the model
+///   given. Rows are addressed in source rows by every method here, so a command acts on the right
+///   row whatever sort the user applied.
+/// - The title row is the horizontal header, in bold; there is no row header. Once the model has at
+///   least one row, column 0 stays in place when the grid scrolls sideways.
+/// - A click on a title sorts by its column and a Shift+click adds a further key (MultiKeySortProxy),
+///   only while there are at least two rows. A reset of the model puts the rows back in source order.
+/// - Cells are never edited in place. Whole rows are selected, also ranges of several rows.
+/// - Rows are 27 pixels high and the title row 22; the text is Tahoma at 15 pixels when that family
+///   exists, else the default family at 15 pixels. Rows alternate in bands; the last column stretches.
+/// - The view reads data() only for the rows it paints, so a refresh of every row costs what the
+///   visible rows cost.
+/// - The context menu policy is the owner's to set.
+class GridView : public QTableView {
+  Q_OBJECT
+
+ public:
+  static constexpr int kDefaultRowHeight = 27;
+  static constexpr int kTitleRowHeight = 22;
+  static constexpr int kFontPixelSize = 15;
+  /// No column gets narrower than this, so that the user can always find its border again.
+  static constexpr int kMinimumColumnWidth = 4;
+
+  explicit GridView(QWidget* parent = nullptr);
+  ~GridView() override;
+
+  /// Shows `model` (which the grid does not own) through the sort proxy, in source order.
+  void setModel(QAbstractItemModel* model) override;
+  QAbstractItemModel* SourceModel() const;
+  MultiKeySortProxy* SortProxy() const { return proxy_; }
+
+  /// The width of a column in pixels; 0 for a column that does not exist.
+  int ColumnWidth(int column) const;
+  /// Sets the width of a column in pixels; widths below kMinimumColumnWidth give that minimum. A negative
+  /// width, or a column that does not exist, changes nothing.
+  void SetColumnWidth(int column, int width);
+
+  /// The source row of the current cell; -1 when there is none.
+  int CurrentSourceRow() const;
+  /// Makes `sourceRow` the current row, selects it alone and scrolls it into view. Rows that do not
+  /// exist change nothing.
+  void SetCurrentSourceRow(int sourceRow);
+  /// The source rows of the selected rows, in the order they are shown (top first).
+  QList<int> SelectedSourceRows() const;
+
+  /// What a click on the title of `column` does, with the keyboard modifiers held during it: Shift adds
+  /// the column as a further sort key. Nothing is sorted while the model has fewer than two rows.
+  void TitleClicked(int column, Qt::KeyboardModifiers modifiers);
+
+  /// Whether column 0 is currently frozen (shown by the overlay that does not scroll sideways).
+  bool IsFirstColumnFrozen() const;
+  /// The overlay that shows the frozen column 0; it shares the model and the selection.
+  QTableView* FrozenColumnView() const { return frozen_; }
+
+  /// The titles and the selected rows as text: one line per row, the title line first, cells
+  /// separated by TAB, every line ended by LF; rows in the order they are shown. TAB, CR and LF
+  /// inside a cell become blanks, so that the layout holds.
+  QString SelectionText() const;
+  /// Puts SelectionText() on the clipboard. Ctrl+C in the grid does the same.
+  void CopySelectionToClipboard() const;
+
+  // Printing, print preview and the print settings dialog belong here. They print every row in the
+  // order shown, with the titles and the frozen column on each page and the bands drawn.
+
+  void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+
+ signals:
+  /// A row was double-clicked (in any column).
+  void RowDoubleClicked(int sourceRow);
+  /// A key with a character was pressed in the grid; Enter and Return arrive as '\r' and go no further,
+  /// every other key also does its usual work in the grid afterwards.
+  void KeyPressed(QChar key);
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void updateGeometries() override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void ConfigureTable(QTableView* table);
+  void OnTitleSectionClicked(int column);
+  void OnDoubleClicked(const QModelIndex& index);
+  void UpdateFrozenColumn();
+  void UpdateFrozenGeometry();
+  void UpdateSortIndicator();
+  int SourceRowOf(const QModelIndex& proxyIndex) const;
+  QList<int> SelectedProxyRows() const;
+
+  MultiKeySortProxy* proxy_ = nullptr;
+  QTableView* frozen_ = nullptr;
+  /// The modifiers of the last mouse press or release on a title, read when the header reports the click.
+  Qt::KeyboardModifiers titleClickModifiers_;
+};
+
+}  // namespace almanex

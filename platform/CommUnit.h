@@ -1,6 +1,7 @@
 #pragma once
 // Message boxes and error display shared by the whole program.
 
+#include <exception>
 #include <string>
 #include <string_view>
 
@@ -8,18 +9,22 @@ namespace almanex {
 
 enum class MessageIcon { Warning, Information, Question, Stop };
 
-/// One box as the user would see it.
+/// One box as the user would see it. `text` keeps the program's CR LF line breaks.
 struct MessageBoxRequest {
   std::string text;
   std::string caption;
   MessageIcon icon = MessageIcon::Information;
+
+  friend bool operator==(const MessageBoxRequest&, const MessageBoxRequest&) = default;
 };
 
 /// Shows boxes. The default shows an application-modal, topmost QMessageBox with one OK button;
-/// tests install one that records the boxes.
+/// without a QApplication (command-line tools), or off the user-interface thread, it writes
+/// "caption: text" to stderr instead. Tests install one that records the boxes.
 class MessageBoxPresenter {
  public:
   virtual ~MessageBoxPresenter() = default;
+  /// Returns when the user has closed the box. May throw; callers catch.
   virtual void Show(const MessageBoxRequest& request) = 0;
 };
 /// Installs a presenter (nullptr restores the default). The presenter must outlive its use.
@@ -31,10 +36,18 @@ MessageBoxPresenter& CurrentMessageBoxPresenter();
 /// "Warning" box when showBox is set, and stores it in output. Never throws.
 void CommShowException(std::string_view exceptionMessage, std::string_view context, std::string_view advice,
                        bool showBox, std::string& output);
+/// The same for a caught exception: its what() is the message.
+inline void CommShowException(const std::exception& exception, std::string_view context, std::string_view advice,
+                              bool showBox, std::string& output) {
+  CommShowException(std::string_view(exception.what()), context, advice, showBox, output);
+}
 /// Shows text in a box whose caption and icon follow the message kind (1..7; anything else is
 /// "Information"). Never throws.
 void CommShowMessage(int kind, std::string_view text);
 /// The caption and icon of a message kind.
 MessageBoxRequest MessageKindBox(int kind, std::string_view text);
+
+/// The text as a box displays it: CR LF, and a lone CR or LF, become one "\n".
+std::string BoxDisplayText(std::string_view text);
 
 }  // namespace almanex

@@ -1,1 +1,249 @@
-// placeholder
+#include "Notifier.h"
+
+#include <QApplication>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QFont>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QList>
+#include <QPointer>
+#include <QScreen>
+#include <QThread>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWidget>
+#include <algorithm>
+#include <ostream>
+
+namespace almanex {
+
+namespace {
+
+const QString kService = QStringLiteral("org.freedesktop.Notifications");
+const QString kObjectPath = QStringLiteral("/org/freedesktop/Notifications");
+const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
+const QString kApplicationName = QStringLiteral("Almanex");
+const QString kInformationIconName = QStringLiteral("dialog-information");
+const QString kBodyMarkupCapability = QStringLiteral("body-markup");
+
+constexpr uchar kUrgencyNormal = 1;
+constexpr int kPopupWidth = 360;
+constexpr int kPopupMargin = 12;  // between the screen's free area and a popup
+constexpr int kPopupSpacing = 8;  // between stacked popups
+
+bool CanShowWidgets() {
+  const QCoreApplication* application = QCoreApplication::instance();
+  return qobject_cast<const QApplication*>(application) != nullptr && QThread::currentThread() == application->thread();
+}
+
+/// Our popup: title and text as plain text, closed by a click anywhere on it.
+class BalloonPopup final : public QWidget {
+ public:
+  BalloonPopup(const QString& title, const QString& text)
+      : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus) {
+    setObjectName(QString::fromLatin1(kBalloonPopupObjectName));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::ToolTipBase);
+    setForegroundRole(QPalette::ToolTipText);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(10, 8, 10, 10);
+    layout->setSpacing(4);
+    auto* titleLabel = MakeLabel(QStringLiteral("title"), title);
+    QFont bold = titleLabel->font();
+    bold.setBold(true);
+    titleLabel->setFont(bold);
+    layout->addWidget(titleLabel);
+    layout->addWidget(MakeLabel(QStringLiteral("text"), text));
+    setFixedWidth(kPopupWidth);
+  }
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override {
+    QWidget::mousePressEvent(event);
+    close();
+  }
+
+ private:
+  QLabel* MakeLabel(const QString& name, const QString& text) {
+    auto* label = new QLabel(this);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);  // "Tom & <Jerry>" is a name, not markup
+    label->setWordWrap(true);
+    label->setText(text);
+    label->setForegroundRole(QPalette::ToolTipText);
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);  // a click on the text closes the popup too
+    return label;
+  }
+};
+
+QList<QPointer<BalloonPopup>>& OpenPopups() {
+  static QList<QPointer<BalloonPopup>> popups;
+  return popups;
+}
+
+/// Bottom-right of the primary screen's free area, above the popups already open; back to the bottom
+/// when the stack would leave the screen.
+void PlacePopup(BalloonPopup& popup) {
+  popup.adjustSize();
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return;
+  const QRect area = screen->availableGeometry();
+  const QSize size = popup.size();
+  int bottom = area.bottom() - kPopupMargin;  // last row a popup may cover
+  for (const QPointer<BalloonPopup>& other : OpenPopups()) {
+    if (other != nullptr && other != &popup && other->isVisible()) {
+      bottom = std::min(bottom, other->geometry().top() - kPopupSpacing - 1);
+    }
+  }
+  if (bottom - size.height() + 1 < area.top()) bottom = area.bottom() - kPopupMargin;
+  popup.move(area.right() - kPopupMargin - size.width() + 1, bottom - size.height() + 1);
+}
+
+}  // namespace
+
+int BalloonTimeoutMilliseconds(BalloonKind kind) {
+  return kind == BalloonKind::Reminder ? 0 : kNoticeTimeoutMilliseconds;
+}
+
+QString EscapeNotificationMarkup(const QString& text) {
+  QString escaped;
+  escaped.reserve(text.size() + text.size() / 8);
+  for (const QChar character : text) {
+    switch (character.unicode()) {
+      case u'&':
+        escaped += QLatin1String("&amp;");
+        break;
+      case u'<':
+        escaped += QLatin1String("&lt;");
+        break;
+      case u'>':
+        escaped += QLatin1String("&gt;");
+        break;
+      case u'"':
+        escaped += QLatin1String("&quot;");
+        break;
+      case u'\'':
+        // Numeric: both Pango (GNOME and most servers) and Qt rich text (Plasma) read it.
+        escaped += QLatin1String("&#39;");
+        break;
+      default:
+        escaped += character;
+        break;
+    }
+  }
+  return escaped;
+}
+
+QString NormalizeLineBreaks(const QString& text) {
+  QString normalized = text;
+  normalized.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  normalized.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  return normalized;
+}
+
+NotificationRouter::NotificationRouter(TrayPort& tray, DesktopNotificationPort& desktop, PopupPort& popup,
+                                       std::ostream& lastResort)
+    : tray_(tray), desktop_(desktop), popup_(popup), lastResort_(lastResort) {}
+
+void NotificationRouter::ShowBalloon(const QString& text, const QString& title, BalloonKind kind) {
+  Route(text, title, kind);
+}
+
+BalloonRoute NotificationRouter::Route(const QString& text, const QString& title, BalloonKind kind) {
+  if (const std::optional<QStringList> capabilities = desktop_.Capabilities()) {
+    const bool bodyMarkup = capabilities->contains(kBodyMarkupCapability);
+    if (desktop_.Notify(BuildDesktopNotification(text, title, kind, bodyMarkup))) {
+      return BalloonRoute::DesktopNotification;
+    }
+  }
+  const int timeout = BalloonTimeoutMilliseconds(kind);
+  if (kind == BalloonKind::Notice && tray_.HasTray()) {
+    tray_.ShowTrayMessage(title, text, timeout);
+    return BalloonRoute::Tray;
+  }
+  if (popup_.ShowPopup(NormalizeLineBreaks(title), NormalizeLineBreaks(text), timeout)) {
+    return BalloonRoute::Popup;
+  }
+  // Nothing on screen can take it: leave it where a terminal or the session log shows it.
+  const QString line = kApplicationName + QLatin1String(": ") + title + QLatin1String(": ") + text;
+  lastResort_ << NormalizeLineBreaks(line).toStdString() << '\n' << std::flush;
+  return BalloonRoute::StandardError;
+}
+
+DesktopNotification NotificationRouter::BuildDesktopNotification(const QString& text, const QString& title,
+                                                                 BalloonKind kind, bool bodyMarkup) {
+  DesktopNotification notification;
+  notification.appName = kApplicationName;
+  notification.replacesId = 0;
+  notification.appIcon = kInformationIconName;
+  notification.summary = NormalizeLineBreaks(title);
+  const QString body = NormalizeLineBreaks(text);
+  notification.body = bodyMarkup ? EscapeNotificationMarkup(body) : body;
+  notification.hints.insert(QStringLiteral("urgency"), QVariant::fromValue(kUrgencyNormal));
+  notification.hints.insert(QStringLiteral("desktop-entry"), kApplicationName);
+  notification.expireTimeout = BalloonTimeoutMilliseconds(kind);
+  return notification;
+}
+
+DBusNotificationPort::DBusNotificationPort(QDBusConnection connection, int callTimeoutMilliseconds)
+    : connection_(std::move(connection)), callTimeoutMilliseconds_(callTimeoutMilliseconds) {}
+
+QString DBusNotificationPort::CurrentOwner() {
+  QDBusMessage call =
+      QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                     QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetNameOwner"));
+  call << kService;
+  const QDBusMessage reply = connection_.call(call, QDBus::Block, callTimeoutMilliseconds_);
+  if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return {};
+  return reply.arguments().constFirst().toString();
+}
+
+std::optional<QStringList> DBusNotificationPort::Capabilities() {
+  if (!connection_.isConnected()) return std::nullopt;
+  const QString owner = CurrentOwner();
+  if (!owner.isEmpty() && owner == cachedOwner_) return cachedCapabilities_;
+
+  // Asked by name even when nobody owns it yet: the bus may start an activatable server for us.
+  const QDBusMessage call =
+      QDBusMessage::createMethodCall(kService, kObjectPath, kInterface, QStringLiteral("GetCapabilities"));
+  const QDBusMessage reply = connection_.call(call, QDBus::Block, callTimeoutMilliseconds_);
+  if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+    cachedOwner_.clear();
+    return std::nullopt;
+  }
+  cachedCapabilities_ = reply.arguments().constFirst().toStringList();
+  cachedOwner_ = reply.service();  // the unique name of the server that answered
+  return cachedCapabilities_;
+}
+
+bool DBusNotificationPort::Notify(const DesktopNotification& notification) {
+  if (!connection_.isConnected()) return false;
+  QDBusMessage call = QDBusMessage::createMethodCall(kService, kObjectPath, kInterface, QStringLiteral("Notify"));
+  call << notification.appName << QVariant::fromValue(notification.replacesId) << notification.appIcon
+       << notification.summary << notification.body << notification.actions << notification.hints
+       << QVariant::fromValue(notification.expireTimeout);
+  const QDBusMessage reply = connection_.call(call, QDBus::Block, callTimeoutMilliseconds_);
+  if (reply.type() != QDBusMessage::ReplyMessage) {
+    cachedOwner_.clear();  // whoever answers next is asked for its capabilities again
+    return false;
+  }
+  return true;
+}
+
+bool WidgetPopupPort::ShowPopup(const QString& title, const QString& text, int timeoutMilliseconds) {
+  if (!CanShowWidgets()) return false;
+  auto* popup = new BalloonPopup(title, text);
+  QList<QPointer<BalloonPopup>>& popups = OpenPopups();
+  popups.removeAll(nullptr);
+  PlacePopup(*popup);
+  popups.append(popup);
+  if (timeoutMilliseconds > 0) QTimer::singleShot(timeoutMilliseconds, popup, &QWidget::close);
+  popup->show();
+  return true;
+}
+
+}  // namespace almanex

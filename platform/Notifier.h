@@ -1,1 +1,153 @@
 #pragma once
+// Balloon delivery: how a reminder or a short notice reaches the user's eyes.
+//
+// A balloon goes the first of these ways that works:
+//  1. the freedesktop notification service (org.freedesktop.Notifications.Notify on the session bus);
+//  2. for a notice only, the tray icon's own balloon (QSystemTrayIcon::showMessage), when a tray exists;
+//  3. a small popup window of our own near the bottom-right corner of the screen;
+//  4. a line on stderr, when not even a window can be shown (no QApplication).
+//
+// Why the notification service comes before the tray: on every StatusNotifierItem tray, Qt's
+// showMessage() is itself forwarded to the same notification service, but without escaping the body
+// for servers that read markup, without our desktop-entry hint and without telling us whether the
+// server took it. Calling the service directly makes "Tom & <Jerry>" show as typed and lets a failure
+// fall through to the popup. The tray balloon is kept for notices on trays without a notification
+// service (an XEmbed tray, where Qt draws the balloon itself); a reminder skips it, because on a
+// StatusNotifierItem tray without a notification service Qt's balloon would vanish unseen.
+//
+// A reminder never goes away on its own: it is sent with expire_timeout 0 ("until the user closes
+// it") and its popup stays until clicked. A notice lasts 3000 ms.
+
+#include <QDBusConnection>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+#include <iosfwd>
+#include <optional>
+
+namespace almanex {
+
+/// What a balloon is for; decides how long it stays.
+enum class BalloonKind {
+  Notice,    ///< a short hint ("Double-click here to re-open ..."): 3000 ms
+  Reminder,  ///< a due reminder: stays until the user dismisses it
+};
+
+inline constexpr int kNoticeTimeoutMilliseconds = 3000;
+/// Longest wait for any one call to the notification service; the user-interface thread blocks meanwhile.
+inline constexpr int kNotificationCallTimeoutMilliseconds = 2000;
+
+/// Shows balloons. The tray icon hands every balloon to one of these; tests install one that records.
+class BalloonSink {
+ public:
+  virtual ~BalloonSink() = default;
+  /// Shows text under title. Never throws; a reminder is never dropped without a trace.
+  virtual void ShowBalloon(const QString& text, const QString& title, BalloonKind kind) = 0;
+};
+
+/// The arguments of one org.freedesktop.Notifications.Notify call, in order.
+struct DesktopNotification {
+  QString appName;
+  uint replacesId = 0;
+  QString appIcon;
+  QString summary;  ///< always plain text
+  QString body;     ///< escaped when the server reads markup
+  QStringList actions;
+  QVariantMap hints;
+  int expireTimeout = -1;  ///< milliseconds; 0 never expires
+};
+
+/// The tray icon as a balloon target.
+class TrayPort {
+ public:
+  virtual ~TrayPort() = default;
+  /// True when an icon is shown in a tray that exists.
+  virtual bool HasTray() = 0;
+  virtual void ShowTrayMessage(const QString& title, const QString& text, int timeoutMilliseconds) = 0;
+};
+
+/// The freedesktop notification service.
+class DesktopNotificationPort {
+ public:
+  virtual ~DesktopNotificationPort() = default;
+  /// The server's capabilities; nullopt when no service answers.
+  virtual std::optional<QStringList> Capabilities() = 0;
+  /// Sends one notification; false when the service did not accept it.
+  virtual bool Notify(const DesktopNotification& notification) = 0;
+};
+
+/// Our own popup window.
+class PopupPort {
+ public:
+  virtual ~PopupPort() = default;
+  /// Shows a popup; timeoutMilliseconds 0 keeps it until clicked. False when no window can be shown.
+  virtual bool ShowPopup(const QString& title, const QString& text, int timeoutMilliseconds) = 0;
+};
+
+/// Which way a balloon went.
+enum class BalloonRoute { DesktopNotification, Tray, Popup, StandardError };
+
+/// Picks the way for each balloon (order in the file comment). Holds references only.
+class NotificationRouter final : public BalloonSink {
+ public:
+  /// lastResort receives "Almanex: title: text" lines when nothing else can show a balloon.
+  NotificationRouter(TrayPort& tray, DesktopNotificationPort& desktop, PopupPort& popup, std::ostream& lastResort);
+
+  void ShowBalloon(const QString& text, const QString& title, BalloonKind kind) override;
+  /// The same, telling which way the balloon went.
+  BalloonRoute Route(const QString& text, const QString& title, BalloonKind kind);
+
+  /// The Notify arguments for a balloon: app_name "Almanex", replaces_id 0, app_icon "dialog-information",
+  /// summary = title, body = text (escaped when bodyMarkup), no actions, hints urgency 1 (normal, a byte)
+  /// and desktop-entry "Almanex", expire_timeout 3000 for a notice and 0 for a reminder.
+  /// Line breaks become LF in both texts.
+  static DesktopNotification BuildDesktopNotification(const QString& text, const QString& title, BalloonKind kind,
+                                                      bool bodyMarkup);
+
+ private:
+  TrayPort& tray_;
+  DesktopNotificationPort& desktop_;
+  PopupPort& popup_;
+  std::ostream& lastResort_;
+};
+
+/// How long a balloon of this kind stays: 3000 ms for a notice, 0 (until dismissed) for a reminder.
+int BalloonTimeoutMilliseconds(BalloonKind kind);
+/// Escapes &, <, >, " and ' so that a markup-reading server shows the text as typed.
+QString EscapeNotificationMarkup(const QString& text);
+/// CR LF and lone CR become LF: our texts use CR LF, the desktop expects LF.
+QString NormalizeLineBreaks(const QString& text);
+
+/// The notification service on a D-Bus connection. Every call waits at most callTimeoutMilliseconds.
+/// The capabilities are asked once per service owner: each balloon asks the bus (not the server) who
+/// owns the name, and only a new owner (a restarted or replaced server) is asked again.
+class DBusNotificationPort final : public DesktopNotificationPort {
+ public:
+  explicit DBusNotificationPort(QDBusConnection connection,
+                                int callTimeoutMilliseconds = kNotificationCallTimeoutMilliseconds);
+
+  std::optional<QStringList> Capabilities() override;
+  bool Notify(const DesktopNotification& notification) override;
+
+ private:
+  /// The unique name owning org.freedesktop.Notifications; empty when nobody owns it.
+  QString CurrentOwner();
+
+  QDBusConnection connection_;
+  int callTimeoutMilliseconds_;
+  QString cachedOwner_;  ///< empty: nothing cached
+  QStringList cachedCapabilities_;
+};
+
+/// Popups as frameless, always-on-top tool windows near the bottom-right corner of the primary screen,
+/// stacked upwards when several are open: the title in bold over the text, both plain text. A click
+/// closes one. Refuses (false) without a QApplication or off its thread.
+class WidgetPopupPort final : public PopupPort {
+ public:
+  bool ShowPopup(const QString& title, const QString& text, int timeoutMilliseconds) override;
+};
+
+/// Object name of our popup windows, for finding them among the top-level widgets.
+inline constexpr char kBalloonPopupObjectName[] = "AlmanexBalloonPopup";
+
+}  // namespace almanex

@@ -1,1 +1,792 @@
-// placeholder
+#include "platform/Registry.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QString>
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "datetime/Trace.h"
+
+namespace almanex {
+
+namespace {
+
+constexpr std::string_view kTraceSource = "Registry";
+constexpr std::string_view kHeader = "REGEDIT4";
+constexpr std::string_view kRoot = "HKEY_CURRENT_USER";
+// A settings file is a few hundred bytes; anything this large is not ours and is refused unread.
+constexpr off_t kMaximumFileSize = 16 * 1024 * 1024;
+
+// ---------------------------------------------------------------------------------------------------
+// Text helpers
+
+/// Length of the valid UTF-8 sequence starting at text[index], or 0 when the bytes there are not one
+/// (stray continuation byte, overlong form, surrogate, beyond U+10FFFF, truncated sequence).
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t index) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(index);
+  if (lead < 0x80) return 1;
+  std::size_t length = 0;
+  std::uint32_t minimum = 0;
+  std::uint32_t code = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2, minimum = 0x80, code = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3, minimum = 0x800, code = lead & 0x0F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4, minimum = 0x10000, code = lead & 0x07;
+  } else {
+    return 0;
+  }
+  if (index + length > text.size()) return 0;
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((byte(index + i) & 0xC0) != 0x80) return 0;
+    code = (code << 6) | (byte(index + i) & 0x3F);
+  }
+  if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+  return length;
+}
+
+bool IsValidUtf8(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length = Utf8SequenceLength(text, i);
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
+}
+
+void AppendUtf8(std::string& out, std::uint32_t code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+/// Windows-1252 to UTF-8. The five bytes the code page leaves undefined map to the C1 controls of the
+/// same number, as Windows itself converts them.
+std::string Windows1252ToUtf8(std::string_view text) {
+  static constexpr std::uint16_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                              0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                              0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                              0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+  std::string out;
+  out.reserve(text.size() + text.size() / 4);
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    AppendUtf8(out, byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80] : byte);
+  }
+  return out;
+}
+
+bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+/// The comparison form of a key path or value name: ASCII folded by hand, anything beyond ASCII by
+/// Unicode case folding (names are UTF-8; bytes that are not are compared as they are).
+std::string FoldName(std::string_view name) {
+  const bool ascii = std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (!ascii && IsValidUtf8(name)) {
+    const QByteArray folded =
+        QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())).toCaseFolded().toUtf8();
+    return std::string(folded.constData(), static_cast<std::size_t>(folded.size()));
+  }
+  std::string out(name);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+/// Writes `text` between double quotes with the escapes described in the header.
+void AppendQuoted(std::string& out, std::string_view text) {
+  out += '"';
+  for (std::size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c == '\\' || c == '"') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (IsControl(c)) {
+      out += "\\x";
+      out += kHexDigits[c >> 4];
+      out += kHexDigits[c & 0x0F];
+    } else if (c >= 0x80) {
+      const std::size_t length = Utf8SequenceLength(text, i);
+      if (length == 0) {
+        out += "\\x";
+        out += kHexDigits[c >> 4];
+        out += kHexDigits[c & 0x0F];
+      } else {
+        out.append(text.substr(i, length));
+        i += length;
+        continue;
+      }
+    } else {
+      out += static_cast<char>(c);
+    }
+    ++i;
+  }
+  out += '"';
+}
+
+/// Reads a quoted string at the start of `text` (which begins with '"'); on success removes it from
+/// `text` and stores the unescaped bytes in `value`.
+bool ParseQuoted(std::string_view& text, std::string& value) {
+  value.clear();
+  std::size_t i = 1;
+  while (i < text.size()) {
+    const char c = text[i];
+    if (c == '"') {
+      text.remove_prefix(i + 1);
+      return true;
+    }
+    if (c != '\\') {
+      value += c;
+      ++i;
+      continue;
+    }
+    if (i + 1 >= text.size()) return false;
+    const char escape = text[i + 1];
+    switch (escape) {
+      case '\\':
+      case '"':
+        value += escape;
+        i += 2;
+        break;
+      case 'r':
+        value += '\r';
+        i += 2;
+        break;
+      case 'n':
+        value += '\n';
+        i += 2;
+        break;
+      case 't':
+        value += '\t';
+        i += 2;
+        break;
+      case 'x': {
+        if (i + 3 >= text.size()) return false;
+        const int high = HexValue(text[i + 2]);
+        const int low = HexValue(text[i + 3]);
+        if (high < 0 || low < 0) return false;
+        value += static_cast<char>(high * 16 + low);
+        i += 4;
+        break;
+      }
+      default:
+        return false;
+    }
+  }
+  return false;  // no closing quote
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The parsed store
+
+struct Line {
+  enum class Kind { Comment, Dword, String, Other };
+  Kind kind = Kind::Comment;
+  std::string name;  // value name (unescaped); unused for comments
+  std::string folded;
+  std::uint32_t dword = 0;
+  std::string text;  // String: the value; Other: the data as written; Comment: the whole line
+};
+
+struct Section {
+  std::string header;    // between the brackets, as written
+  bool visible = false;  // below HKEY_CURRENT_USER
+  std::string folded;    // folded key path below the root, when visible
+  std::vector<Line> lines;
+};
+
+struct Store {
+  std::vector<std::string> leadingComments;
+  std::vector<Section> sections;
+};
+
+struct KeyPath {
+  std::string spelled;  // as the caller wrote it, without the outer backslashes
+  std::string folded;
+};
+
+/// Checks and normalises a key path: one leading and one trailing backslash dropped, no empty component,
+/// valid UTF-8 without control characters (it is written on a line of its own).
+std::optional<KeyPath> NormaliseKeyPath(std::string_view path) {
+  if (!path.empty() && path.front() == '\\') path.remove_prefix(1);
+  if (!path.empty() && path.back() == '\\') path.remove_suffix(1);
+  if (!IsValidUtf8(path)) return std::nullopt;
+  if (std::any_of(path.begin(), path.end(), [](char c) { return IsControl(static_cast<unsigned char>(c)); })) {
+    return std::nullopt;
+  }
+  if (!path.empty()) {
+    if (path.front() == '\\' || path.back() == '\\' || path.find("\\\\") != std::string_view::npos) {
+      return std::nullopt;
+    }
+  }
+  return KeyPath{std::string(path), FoldName(path)};
+}
+
+Line* FindValue(Section& section, std::string_view folded) {
+  for (Line& line : section.lines) {
+    if (line.kind != Line::Kind::Comment && line.folded == folded) return &line;
+  }
+  return nullptr;
+}
+
+/// Replaces the value of the same name in place (keeping the name's first spelling, as the registry
+/// does), or appends it.
+void SetValue(Section& section, Line value) {
+  if (Line* existing = FindValue(section, value.folded)) {
+    value.name = std::move(existing->name);
+    *existing = std::move(value);
+  } else {
+    section.lines.push_back(std::move(value));
+  }
+}
+
+Section* FindSection(Store& store, std::string_view folded) {
+  for (Section& section : store.sections) {
+    if (section.visible && section.folded == folded) return &section;
+  }
+  return nullptr;
+}
+
+bool KeyExists(const Store& store, std::string_view folded) {
+  if (folded.empty()) return true;  // the root itself
+  return std::any_of(store.sections.begin(), store.sections.end(), [&](const Section& section) {
+    if (!section.visible || section.folded.size() < folded.size()) return false;
+    if (section.folded.compare(0, folded.size(), folded) != 0) return false;
+    return section.folded.size() == folded.size() || section.folded[folded.size()] == '\\';
+  });
+}
+
+Section& FindOrAddSection(Store& store, const KeyPath& key) {
+  if (Section* section = FindSection(store, key.folded)) return *section;
+  Section section;
+  section.header = key.spelled.empty() ? std::string(kRoot) : std::string(kRoot) + "\\" + key.spelled;
+  section.visible = true;
+  section.folded = key.folded;
+  store.sections.push_back(std::move(section));
+  return store.sections.back();
+}
+
+/// Parses the value part after "name=". False when it is not a value line this store understands.
+bool ParseData(std::string_view data, Line& line) {
+  if (!data.empty() && data.front() == '"') {
+    if (!ParseQuoted(data, line.text)) return false;
+    if (!Trim(data).empty()) return false;
+    line.kind = Line::Kind::String;
+    return true;
+  }
+  if (data.size() > 6 && FoldName(data.substr(0, 6)) == "dword:") {
+    const std::string_view digits = data.substr(6);
+    if (digits.empty() || digits.size() > 8) return false;
+    std::uint32_t value = 0;
+    for (const char c : digits) {
+      const int digit = HexValue(c);
+      if (digit < 0) return false;
+      value = value * 16 + static_cast<std::uint32_t>(digit);
+    }
+    line.kind = Line::Kind::Dword;
+    line.dword = value;
+    return true;
+  }
+  // Binary and other typed data (hex:..., hex(2):...) and the "-" of a deletion are kept as written.
+  if (data == "-" || FoldName(data.substr(0, std::min<std::size_t>(data.size(), 3))) == "hex") {
+    line.kind = Line::Kind::Other;
+    line.text = std::string(data);
+    return true;
+  }
+  return false;
+}
+
+/// Parses the whole file. On failure returns the 1-based number of the offending line.
+std::optional<Store> ParseStore(std::string_view bytes, std::size_t& badLine) {
+  Store store;
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+  std::string converted;
+  if (!IsValidUtf8(bytes)) {
+    converted = Windows1252ToUtf8(bytes);
+    bytes = converted;
+  }
+  std::vector<std::string_view> lines;
+  for (std::size_t start = 0; start < bytes.size();) {
+    std::size_t end = bytes.find('\n', start);
+    if (end == std::string_view::npos) end = bytes.size();
+    std::string_view line = bytes.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.push_back(line);
+    start = end + 1;
+  }
+  std::size_t index = 0;
+  while (index < lines.size() && Trim(lines[index]).empty()) ++index;
+  if (index == lines.size()) return store;  // an empty file holds nothing
+  if (Trim(lines[index]) != kHeader) {
+    badLine = index + 1;
+    return std::nullopt;
+  }
+  Section* current = nullptr;
+  for (++index; index < lines.size(); ++index) {
+    const std::string_view line = Trim(lines[index]);
+    if (line.empty()) continue;
+    if (line.front() == ';') {
+      Line comment;
+      comment.kind = Line::Kind::Comment;
+      comment.text = std::string(line);
+      if (current != nullptr) {
+        current->lines.push_back(std::move(comment));
+      } else {
+        store.leadingComments.push_back(comment.text);
+      }
+      continue;
+    }
+    if (line.front() == '[') {
+      if (line.back() != ']' || line.size() < 3) {
+        badLine = index + 1;
+        return std::nullopt;
+      }
+      Section section;
+      section.header = std::string(line.substr(1, line.size() - 2));
+      const std::string_view header = section.header;
+      const std::size_t split = header.find('\\');
+      const std::string_view root = header.substr(0, split);
+      if (FoldName(root) == FoldName(kRoot)) {
+        const std::optional<KeyPath> key =
+            NormaliseKeyPath(split == std::string_view::npos ? std::string_view() : header.substr(split));
+        if (!key || (split != std::string_view::npos && key->spelled.empty())) {
+          badLine = index + 1;
+          return std::nullopt;
+        }
+        section.visible = true;
+        section.folded = key->folded;
+        // A key listed twice is one key: later values override earlier ones, as an import would.
+        if (Section* existing = FindSection(store, section.folded)) {
+          current = existing;
+          continue;
+        }
+      }
+      store.sections.push_back(std::move(section));
+      current = &store.sections.back();
+      continue;
+    }
+    if (current == nullptr) {
+      badLine = index + 1;
+      return std::nullopt;
+    }
+    Line value;
+    std::string_view rest = line;
+    if (rest.front() == '@') {
+      rest.remove_prefix(1);
+    } else if (rest.front() != '"' || !ParseQuoted(rest, value.name)) {
+      badLine = index + 1;
+      return std::nullopt;
+    }
+    rest = Trim(rest);
+    if (rest.empty() || rest.front() != '=') {
+      badLine = index + 1;
+      return std::nullopt;
+    }
+    rest = Trim(rest.substr(1));
+    const std::size_t firstLine = index;
+    std::string joined;
+    if (!rest.empty() && rest.front() != '"' && rest.back() == '\\') {
+      // Continued binary data: the following lines belong to the same value.
+      joined = std::string(rest);
+      while (!joined.empty() && joined.back() == '\\' && index + 1 < lines.size()) {
+        joined += '\n';
+        joined += lines[++index];
+      }
+      rest = joined;
+    }
+    if (!ParseData(rest, value)) {
+      badLine = firstLine + 1;
+      return std::nullopt;
+    }
+    value.folded = FoldName(value.name);
+    SetValue(*current, std::move(value));
+  }
+  return store;
+}
+
+std::string SerialiseStore(const Store& store) {
+  std::string out(kHeader);
+  out += '\n';
+  for (const std::string& comment : store.leadingComments) {
+    out += comment;
+    out += '\n';
+  }
+  for (const Section& section : store.sections) {
+    out += "\n[";
+    out += section.header;
+    out += "]\n";
+    for (const Line& line : section.lines) {
+      if (line.kind == Line::Kind::Comment) {
+        out += line.text;
+        out += '\n';
+        continue;
+      }
+      if (line.name.empty()) {
+        out += '@';
+      } else {
+        AppendQuoted(out, line.name);
+      }
+      out += '=';
+      switch (line.kind) {
+        case Line::Kind::Dword:
+          out += "dword:";
+          for (int shift = 28; shift >= 0; shift -= 4) out += kHexDigits[(line.dword >> shift) & 0x0F];
+          break;
+        case Line::Kind::String:
+          AppendQuoted(out, line.text);
+          break;
+        case Line::Kind::Other:
+        case Line::Kind::Comment:
+          out += line.text;
+          break;
+      }
+      out += '\n';
+    }
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The file
+
+enum class LoadResult { Loaded, Missing, Unreadable };
+
+std::string ErrnoText(int error) { return std::strerror(error); }
+
+/// Reads and parses the store file. A missing file is an empty store.
+LoadResult LoadStore(const std::string& path, Store& store, std::string& reason) {
+  store = Store();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    // A folder of the path that is missing, or is a file, means the store cannot exist there yet.
+    if (errno == ENOENT || errno == ENOTDIR) return LoadResult::Missing;
+    reason = "cannot open: " + ErrnoText(errno);
+    return LoadResult::Unreadable;
+  }
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    reason = "not a regular file";
+    return LoadResult::Unreadable;
+  }
+  if (info.st_size > kMaximumFileSize) {
+    ::close(fd);
+    reason = "larger than " + std::to_string(kMaximumFileSize) + " bytes";
+    return LoadResult::Unreadable;
+  }
+  std::string bytes;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t count = ::read(fd, buffer, sizeof buffer);
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) {
+      reason = "cannot read: " + ErrnoText(errno);
+      ::close(fd);
+      return LoadResult::Unreadable;
+    }
+    if (count == 0) break;
+    bytes.append(buffer, static_cast<std::size_t>(count));
+    if (bytes.size() > static_cast<std::size_t>(kMaximumFileSize)) {
+      ::close(fd);
+      reason = "larger than " + std::to_string(kMaximumFileSize) + " bytes";
+      return LoadResult::Unreadable;
+    }
+  }
+  ::close(fd);
+  std::size_t badLine = 0;
+  std::optional<Store> parsed = ParseStore(bytes, badLine);
+  if (!parsed) {
+    reason = "line " + std::to_string(badLine) + " is not a registry line";
+    return LoadResult::Unreadable;
+  }
+  store = std::move(*parsed);
+  return LoadResult::Loaded;
+}
+
+std::string ParentFolder(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+/// The file a write to `path` must replace: a symlink (chain) is followed to its final target, even a
+/// target that does not exist yet.
+std::string ResolveSymlinks(std::string path) {
+  for (int hop = 0; hop < 40; ++hop) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+    std::string target(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 255) + 1, '\0');
+    const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
+    if (length < 0 || static_cast<std::size_t>(length) >= target.size()) return path;
+    target.resize(static_cast<std::size_t>(length));
+    path = (!target.empty() && target.front() == '/') ? target : ParentFolder(path) + "/" + target;
+  }
+  return path;
+}
+
+void TraceRefusal(std::string_view operation, const std::string& path, const std::string& reason,
+                  std::string_view consequence) {
+  TraceLazy(kTraceSource,
+            [&] { return std::string(operation) + ": " + path + ": " + reason + "; " + std::string(consequence); });
+}
+
+}  // namespace
+
+// -----------------------------------------------------------------------------------------------------
+
+std::string CurrentUserRegistryPath() {
+  std::string base;
+  const char* configHome = std::getenv("XDG_CONFIG_HOME");
+  if (configHome != nullptr && configHome[0] == '/') {
+    base = configHome;
+  } else {
+    const char* home = std::getenv("HOME");
+    base = std::string(home != nullptr ? home : "") + "/.config";
+  }
+  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  return base + "/Quorvel/Almanex/registry.reg";
+}
+
+bool CreateFolderChain(const std::string& path, mode_t mode) {
+  if (path.empty()) return false;
+  std::size_t position = 0;
+  for (;;) {
+    position = path.find('/', position + 1);
+    const std::string prefix = path.substr(0, position);
+    if (!prefix.empty() && prefix != "/") {
+      if (::mkdir(prefix.c_str(), mode) != 0 && errno != EEXIST) return false;
+    }
+    if (position == std::string::npos) break;
+  }
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool ReplaceFileAtomically(const std::string& path, std::string_view bytes, mode_t fileMode, mode_t folderMode,
+                           bool keepMode, std::string* error) {
+  const auto fail = [&](std::string reason) {
+    if (error != nullptr) *error = std::move(reason);
+    return false;
+  };
+  const std::string folder = ParentFolder(path);
+  const std::string name = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
+  if (name.empty()) return fail("no file name");
+  if (!CreateFolderChain(folder, folderMode)) return fail("cannot create the folder " + folder);
+  mode_t mode = fileMode;
+  struct stat existing {};
+  if (keepMode && ::lstat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) mode = existing.st_mode & 07777;
+
+  std::string temporary = folder + "/." + name + ".XXXXXX";
+  const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+  if (fd < 0) return fail("cannot create a temporary file in " + folder + ": " + ErrnoText(errno));
+  const auto discard = [&](std::string reason) {
+    ::unlink(temporary.c_str());
+    return fail(std::move(reason));
+  };
+  if (::fchmod(fd, mode) != 0) {
+    const int saved = errno;
+    ::close(fd);
+    return discard("cannot set the mode: " + ErrnoText(saved));
+  }
+  for (std::size_t written = 0; written < bytes.size();) {
+    const ssize_t count = ::write(fd, bytes.data() + written, bytes.size() - written);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) {
+      const int saved = errno;
+      ::close(fd);
+      return discard("cannot write: " + ErrnoText(saved));
+    }
+    written += static_cast<std::size_t>(count);
+  }
+  if (::fsync(fd) != 0) {
+    const int saved = errno;
+    ::close(fd);
+    return discard("cannot flush: " + ErrnoText(saved));
+  }
+  if (::close(fd) != 0) return discard("cannot close: " + ErrnoText(errno));
+  if (::rename(temporary.c_str(), path.c_str()) != 0) return discard("cannot rename: " + ErrnoText(errno));
+  const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folderFd >= 0) {
+    // The rename is done; a file system that cannot sync folders (EINVAL) has nothing more to offer.
+    const bool synced = ::fsync(folderFd) == 0 || errno == EINVAL;
+    ::close(folderFd);
+    if (!synced) return fail("cannot flush the folder " + folder);
+  }
+  return true;
+}
+
+// -----------------------------------------------------------------------------------------------------
+
+struct RegistryKey::State {
+  std::string storePath;
+  KeyPath key;
+  bool mustCreate = false;    // opened with create on a key that did not exist yet
+  Store snapshot;             // the file at open, with this key's writes applied, for reads
+  std::vector<Line> pending;  // the writes, replayed on a fresh read at commit
+};
+
+RegistryKey::RegistryKey() = default;
+RegistryKey::~RegistryKey() { Close(); }
+RegistryKey::RegistryKey(RegistryKey&&) noexcept = default;
+RegistryKey& RegistryKey::operator=(RegistryKey&& other) noexcept {
+  if (this != &other) {
+    Close();
+    state_ = std::move(other.state_);
+  }
+  return *this;
+}
+
+bool RegistryKey::IsOpen() const { return state_ != nullptr; }
+
+RegistryStatus RegistryKey::Open(std::string_view keyPath, bool create, const std::string& storePath) {
+  Close();
+  std::optional<KeyPath> key = NormaliseKeyPath(keyPath);
+  if (!key) return RegistryStatus::InvalidName;
+  auto state = std::make_unique<State>();
+  std::string reason;
+  if (LoadStore(storePath, state->snapshot, reason) == LoadResult::Unreadable) {
+    TraceRefusal("OpenKey", storePath, reason, "the file is neither read nor written");
+    return RegistryStatus::Unreadable;
+  }
+  const bool exists = KeyExists(state->snapshot, key->folded);
+  if (!exists && !create) return RegistryStatus::NotFound;
+  state->storePath = storePath;
+  state->mustCreate = !exists;
+  if (state->mustCreate) FindOrAddSection(state->snapshot, *key);
+  state->key = std::move(*key);
+  state_ = std::move(state);
+  return RegistryStatus::Ok;
+}
+
+namespace {
+
+const Line* LookUp(Store& store, const std::string& foldedKey, std::string_view valueName) {
+  Section* section = FindSection(store, foldedKey);
+  if (section == nullptr) return nullptr;
+  return FindValue(*section, FoldName(valueName));
+}
+
+}  // namespace
+
+RegistryStatus RegistryKey::ReadDword(std::string_view valueName, std::uint32_t& value) const {
+  if (!state_) return RegistryStatus::NotOpen;
+  const Line* line = LookUp(state_->snapshot, state_->key.folded, valueName);
+  if (line == nullptr) return RegistryStatus::NotFound;
+  if (line->kind != Line::Kind::Dword) return RegistryStatus::WrongType;
+  value = line->dword;
+  return RegistryStatus::Ok;
+}
+
+RegistryStatus RegistryKey::ReadString(std::string_view valueName, std::string& value) const {
+  if (!state_) return RegistryStatus::NotOpen;
+  const Line* line = LookUp(state_->snapshot, state_->key.folded, valueName);
+  if (line == nullptr) return RegistryStatus::NotFound;
+  if (line->kind != Line::Kind::String) return RegistryStatus::WrongType;
+  value = line->text;
+  return RegistryStatus::Ok;
+}
+
+RegistryStatus RegistryKey::WriteDword(std::string_view valueName, std::uint32_t value) {
+  if (!state_) return RegistryStatus::NotOpen;
+  Line line;
+  line.kind = Line::Kind::Dword;
+  line.name = std::string(valueName);
+  line.folded = FoldName(valueName);
+  line.dword = value;
+  SetValue(FindOrAddSection(state_->snapshot, state_->key), line);
+  state_->pending.push_back(std::move(line));
+  return RegistryStatus::Ok;
+}
+
+RegistryStatus RegistryKey::WriteString(std::string_view valueName, std::string_view value) {
+  if (!state_) return RegistryStatus::NotOpen;
+  Line line;
+  line.kind = Line::Kind::String;
+  line.name = std::string(valueName);
+  line.folded = FoldName(valueName);
+  line.text = std::string(value);
+  SetValue(FindOrAddSection(state_->snapshot, state_->key), line);
+  state_->pending.push_back(std::move(line));
+  return RegistryStatus::Ok;
+}
+
+RegistryStatus RegistryKey::Close() {
+  if (!state_) return RegistryStatus::NotOpen;
+  const std::unique_ptr<State> state = std::move(state_);
+  if (state->pending.empty() && !state->mustCreate) return RegistryStatus::Ok;
+  try {
+    // Start again from the file as it is now, so that writes committed since the open survive.
+    Store store;
+    std::string reason;
+    if (LoadStore(state->storePath, store, reason) == LoadResult::Unreadable) {
+      TraceRefusal("CloseKey", state->storePath, reason, "the writes are dropped and the file is left unchanged");
+      return RegistryStatus::Unreadable;
+    }
+    if (state->pending.empty() && KeyExists(store, state->key.folded)) return RegistryStatus::Ok;
+    Section& section = FindOrAddSection(store, state->key);
+    for (Line& line : state->pending) SetValue(section, std::move(line));
+
+    const std::string target = ResolveSymlinks(state->storePath);
+    struct stat info {};
+    if (::stat(target.c_str(), &info) == 0) {
+      // The permission bits are checked by hand as well: a process with every privilege would otherwise
+      // replace a file its owner made read-only.
+      if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(target.c_str(), W_OK) != 0) {
+        TraceRefusal("CloseKey", state->storePath, "the file is read-only", "the writes are dropped");
+        return RegistryStatus::WriteFailed;
+      }
+    }
+    if (!ReplaceFileAtomically(target, SerialiseStore(store), 0600, 0700, true, &reason)) {
+      TraceRefusal("CloseKey", state->storePath, reason, "the writes are dropped and the file is left unchanged");
+      return RegistryStatus::WriteFailed;
+    }
+    return RegistryStatus::Ok;
+  } catch (...) {
+    // Out of memory while building the file: the old file stays as it was.
+    return RegistryStatus::WriteFailed;
+  }
+}
+
+}  // namespace almanex

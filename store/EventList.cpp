@@ -1,1 +1,62 @@
-// placeholder
+#include "EventList.h"
+
+#include "ConfigFile.h"
+#include "datetime/DateFormat.h"
+
+namespace almanex {
+namespace {
+
+bool IsBlank(std::string_view text) { return text.find_first_not_of(" \t") == std::string_view::npos; }
+
+}  // namespace
+
+EventList LoadEventList(const IniFile& file, DateTime now, const FormatSettings& settings) {
+  EventList list;
+  for (std::string& section : file.SectionNames()) {
+    if (!IsEventSection(section)) continue;
+    EventRow row;
+    row.title = DisplayText(file.ReadString(section, "Title", ""));
+    if (file.ReadBool(section, "DateChecked", true)) {
+      row.dateText = FormatShortDate(file.ReadDate(section, "Date", now, settings), settings);
+    }
+    if (file.ReadBool(section, "TimeChecked", true)) {
+      row.timeText = FormatLongTime(file.ReadTime(section, "Time", now, settings), settings);
+    }
+    row.typeDesc = DisplayText(file.ReadString(section, "TypeDesc", ""));
+    row.foreColor = file.ReadInteger(section, "ForeGroundColor", kColorBlack);
+    row.backColor = file.ReadInteger(section, "BackGroundColor", kColorWindow);
+    // The span counts to what the row shows, read back from its own texts: a time counts at the
+    // precision the long time format shows, and a row without a date counts from today.
+    if (!IsBlank(row.dateText)) row.date = ParseShortDate(row.dateText, settings);
+    if (!IsBlank(row.timeText)) row.timeOfDay = TimeOf(ParseLongTime(row.timeText, settings).value_or(0));
+    row.section = section;
+    list.eventSections.push_back(std::move(section));
+    list.rows.push_back(std::move(row));
+  }
+  list.nextEventName = NextEventName(list.eventSections);
+  return list;
+}
+
+DateTime SpanTarget(const EventRow& row, DateTime now) { return row.date.value_or(DateOf(now)) + row.timeOfDay; }
+
+std::optional<std::string> CalcRowSpan(const EventRow& row, DateTime now, const FormatSettings& settings,
+                                       TTimeDeltaValueRecord& record) {
+  return CalcTimeDelta(now, SpanTarget(row, now), settings, record);
+}
+
+std::array<const std::string*, 7> SpanColumnTexts(const TTimeDeltaValueRecord& record) {
+  return {&record.YearsText, &record.MonthsText,  &record.WeeksText,  &record.DaysText,
+          &record.HoursText, &record.MinutesText, &record.SecondsText};
+}
+
+std::array<std::string, 12> RowTexts(const EventRow& row, DateTime now, const FormatSettings& settings) {
+  std::array<std::string, 12> texts{row.section, row.title, row.dateText, row.timeText, row.typeDesc};
+  TTimeDeltaValueRecord record;
+  if (!CalcRowSpan(row, now, settings, record)) {
+    const auto spans = SpanColumnTexts(record);
+    for (std::size_t i = 0; i < spans.size(); ++i) texts[kFirstSpanColumn + i] = *spans[i];
+  }
+  return texts;
+}
+
+}  // namespace almanex

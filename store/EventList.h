@@ -9,6 +9,7 @@
 
 #include "IniFile.h"
 #include "datetime/DateTime.h"
+#include "datetime/DateTimeUnit.h"
 #include "datetime/FormatSettings.h"
 
 namespace almanex {
@@ -40,6 +41,15 @@ struct EventList {
 EventList LoadEventList(const IniFile& file, DateTime now, const FormatSettings& settings);
 /// The moment a row's span counts to: its date (today when none) at its time.
 DateTime SpanTarget(const EventRow& row, DateTime now);
+/// Runs the span calculation between now and the row's moment into `record`; the failure message
+/// when it failed (the record's unit texts are then those of its previous calculation).
+std::optional<std::string> CalcRowSpan(const EventRow& row, DateTime now, const FormatSettings& settings,
+                                       TTimeDeltaValueRecord& record);
+/// The seven unit texts of a record in column order: years, months, weeks, days, hours, minutes, seconds.
+std::array<const std::string*, 7> SpanColumnTexts(const TTimeDeltaValueRecord& record);
+/// The twelve column texts of a row, spans included, as one line of TAB-separated text would show them.
+/// A row whose calculation fails shows empty span texts.
+std::array<std::string, 12> RowTexts(const EventRow& row, DateTime now, const FormatSettings& settings);
 
 inline constexpr int kColumnCount = 12;
 inline constexpr int kFirstSpanColumn = 5;

@@ -1,1 +1,835 @@
-// placeholder
+#include "IniFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <unordered_map>
+
+#include "datetime/DateFormat.h"
+
+namespace almanex {
+
+namespace {
+
+// Offsets into the snapshot are 32-bit to keep the index small; a larger file is no profile file.
+constexpr std::size_t kMaxFileSize = std::size_t{1} << 30;
+constexpr std::uint32_t kNoIndex = std::numeric_limits<std::uint32_t>::max();
+constexpr std::string_view kLineBreak = "\r\n";
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
+char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
+// A name compares with a NUL taken as the blank it becomes when a name is written or looked up, so
+// that a name listed from a damaged file finds its section again.
+char FoldName(char c) { return c == '\0' ? ' ' : FoldCase(c); }
+
+std::string_view TrimBlanks(std::string_view text) {
+  std::size_t begin = 0;
+  std::size_t end = text.size();
+  while (begin < end && IsBlank(text[begin])) ++begin;
+  while (end > begin && IsBlank(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
+}
+
+/// A name from the file: blanks, and NULs taken as blanks, stripped around it.
+std::string_view TrimName(std::string_view text) {
+  std::size_t begin = 0;
+  std::size_t end = text.size();
+  while (begin < end && (IsBlank(text[begin]) || text[begin] == '\0')) ++begin;
+  while (end > begin && (IsBlank(text[end - 1]) || text[end - 1] == '\0')) --end;
+  return text.substr(begin, end - begin);
+}
+
+/// A value as the reader sees it: blanks stripped, then one matching pair of quotes.
+std::string_view ReadableValue(std::string_view raw) {
+  std::string_view value = TrimBlanks(raw);
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+    value = value.substr(1, value.size() - 2);
+  }
+  return value;
+}
+
+// Names compare ASCII-case-insensitively; bytes above 0x7F compare exactly.
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (FoldName(a[i]) != FoldName(b[i])) return false;
+  }
+  return true;
+}
+
+std::uint64_t HashName(std::string_view name) {
+  std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
+  for (char c : name) {
+    hash ^= static_cast<unsigned char>(FoldName(c));
+    hash *= 1099511628211ull;
+  }
+  return hash;
+}
+
+std::string FoldedName(std::string_view name) {
+  std::string folded(name);
+  for (char& c : folded) c = FoldCase(c);
+  return folded;
+}
+
+/// The offset of the first CR or LF at or after position, or size. Eight bytes at a time: a line
+/// break is found by the zero-byte test on the word XORed with each break character.
+std::uint32_t FindLineBreak(const char* data, std::uint32_t position, std::uint32_t size) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+  constexpr std::uint64_t kHighs = 0x8080808080808080ull;
+  while (position + 8 <= size) {
+    std::uint64_t word;
+    std::memcpy(&word, data + position, 8);
+    const std::uint64_t lf = word ^ (kOnes * '\n');
+    const std::uint64_t cr = word ^ (kOnes * '\r');
+    const std::uint64_t found = ((lf - kOnes) & ~lf & kHighs) | ((cr - kOnes) & ~cr & kHighs);
+    if (found != 0) break;  // the break is in this word; the byte loop below finds it exactly
+    position += 8;
+  }
+  while (position < size && !IsLineBreak(data[position])) ++position;
+  return position;
+}
+
+bool IsForbiddenInText(char c) { return c == '\r' || c == '\n' || c == '\0'; }
+
+/// A section name as it is written and looked up: CR, LF and NUL become blanks, blanks around it
+/// are stripped (the reader strips them too). A ']' may stay: the header ends at the line's last ']'.
+std::string_view SectionName(std::string_view name, std::string& storage) {
+  for (char c : name) {
+    if (IsForbiddenInText(c)) {
+      storage.assign(name);
+      for (char& d : storage) {
+        if (IsForbiddenInText(d)) d = ' ';
+      }
+      return TrimBlanks(storage);
+    }
+  }
+  return TrimBlanks(name);
+}
+
+/// A key name as it is written and looked up: CR, LF, NUL and '=' become blanks (a '=' would end the
+/// key early), and leading blanks, '[' and ';' are dropped (the line would read as a header or a
+/// comment), as are trailing blanks.
+std::string_view KeyName(std::string_view name, std::string& storage) {
+  std::string_view result = name;
+  for (char c : name) {
+    if (IsForbiddenInText(c) || c == '=') {
+      storage.assign(name);
+      for (char& d : storage) {
+        if (IsForbiddenInText(d) || d == '=') d = ' ';
+      }
+      result = storage;
+      break;
+    }
+  }
+  std::size_t begin = 0;
+  while (begin < result.size() && (IsBlank(result[begin]) || result[begin] == '[' || result[begin] == ';')) ++begin;
+  return TrimBlanks(result.substr(begin));
+}
+
+/// A value as it is written: CR, LF and NUL become blanks, so a value can never start a new line.
+std::string WrittenValue(std::string_view value) {
+  std::string result(value);
+  for (char& c : result) {
+    if (IsForbiddenInText(c)) c = ' ';
+  }
+  return result;
+}
+
+struct FileIdentity {
+  bool exists = false;
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  std::int64_t modified = 0;  // nanoseconds
+  std::int64_t changed = 0;   // nanoseconds
+
+  static FileIdentity Of(const struct stat& info) {
+    FileIdentity identity;
+    identity.exists = true;
+    identity.device = info.st_dev;
+    identity.inode = info.st_ino;
+    identity.size = info.st_size;
+    identity.modified = std::int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec;
+    identity.changed = std::int64_t{info.st_ctim.tv_sec} * 1000000000 + info.st_ctim.tv_nsec;
+    return identity;
+  }
+  bool operator==(const FileIdentity&) const = default;
+};
+
+/// The file a write must replace: the path with every symbolic link followed, so that a link is
+/// written through to its target instead of being replaced by a plain file.
+std::string ResolveSymlinks(const std::string& path) {
+  std::string current = path;
+  for (int depth = 0; depth < 40; ++depth) {
+    struct stat info;
+    if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
+    std::string target(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 255) + 1, '\0');
+    const ssize_t length = ::readlink(current.c_str(), target.data(), target.size());
+    if (length <= 0 || static_cast<std::size_t>(length) >= target.size()) return current;
+    target.resize(static_cast<std::size_t>(length));
+    if (target.front() == '/') {
+      current = target;
+    } else {
+      const std::size_t slash = current.rfind('/');
+      current = (slash == std::string::npos ? std::string() : current.substr(0, slash + 1)) + target;
+    }
+  }
+  return current;
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string TemporarySuffix() {
+  static std::atomic<std::uint64_t> counter{0};
+  std::uint64_t seed = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+  seed ^= static_cast<std::uint64_t>(::getpid()) << 32;
+  seed += counter.fetch_add(1) * 0x9E3779B97F4A7C15ull;
+  seed ^= seed >> 31;
+  seed *= 0xBF58476D1CE4E5B9ull;
+  seed ^= seed >> 29;
+  static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::string suffix = ".tmp";
+  for (int i = 0; i < 6; ++i) {
+    suffix += kAlphabet[seed % 36];
+    seed /= 36;
+  }
+  return suffix;
+}
+
+}  // namespace
+
+EIniWriteError::EIniWriteError(const std::string& path)
+    : std::runtime_error("Unable to write to " + path), path_(path) {}
+
+long FileOperations::Write(int fd, const void* data, std::size_t size) { return ::write(fd, data, size); }
+int FileOperations::Fsync(int fd) { return ::fsync(fd); }
+int FileOperations::Rename(const char* from, const char* to) { return ::rename(from, to); }
+
+// The parsed file: its bytes in one buffer and a compact index of offsets into them. Nothing is
+// allocated per key; names and values are handed out as views into the buffer.
+struct detail::IniSnapshot {
+  struct KeyLine {
+    std::uint32_t keyStart;  // the key's first byte: the line's first byte that is no blank or NUL
+    std::uint32_t equals;    // the first '=' of the line; the value runs from here to the line break
+  };
+  struct Section {
+    std::uint32_t headerStart;  // first byte of the header line
+    std::uint32_t nameStart;
+    std::uint32_t nameLength;
+    std::uint32_t bodyStart;  // the byte after the header line's line break
+    std::uint32_t end;        // the next header line, or the end of the bytes
+    std::uint32_t firstKey;   // index into keys
+    std::uint32_t keyCount;
+    std::uint32_t first;  // the first section of the same name (itself when it is the first)
+  };
+
+  std::string bytes;
+  FileIdentity identity;
+  /// The file exists but could not be read (no permission, a folder, too large): it lists as empty
+  /// and is never replaced, so what it holds cannot be lost.
+  bool unreadable = false;
+  std::vector<Section> sections;
+  std::vector<KeyLine> keys;
+  std::vector<std::uint32_t> table;  // open addressing over first sections: index + 1, 0 when empty
+
+  std::string_view View(std::uint32_t start, std::uint32_t length) const {
+    return std::string_view(bytes).substr(start, length);
+  }
+  std::string_view Name(const Section& section) const { return View(section.nameStart, section.nameLength); }
+  std::string_view KeyOf(const KeyLine& line) const {
+    return TrimName(View(line.keyStart, line.equals - line.keyStart));
+  }
+  /// The first byte of the entry's line: before the key stand only blanks and NULs.
+  std::uint32_t LineStartOf(const KeyLine& line) const {
+    std::uint32_t start = line.keyStart;
+    while (start > 0 && (IsBlank(bytes[start - 1]) || bytes[start - 1] == '\0')) --start;
+    return start;
+  }
+  std::uint32_t LineEndOf(const KeyLine& line) const {
+    return FindLineBreak(bytes.data(), line.equals + 1, static_cast<std::uint32_t>(bytes.size()));
+  }
+  std::string_view RawValueOf(const KeyLine& line) const {
+    return View(line.equals + 1, LineEndOf(line) - line.equals - 1);
+  }
+  /// The offset after the line break that ends at lineEnd.
+  std::uint32_t NextLine(std::uint32_t lineEnd) const {
+    if (lineEnd >= bytes.size()) return lineEnd;
+    if (bytes[lineEnd] == '\r' && lineEnd + 1 < bytes.size() && bytes[lineEnd + 1] == '\n') return lineEnd + 2;
+    return lineEnd + 1;
+  }
+
+  std::uint32_t FindSection(std::string_view name) const {
+    if (table.empty()) return kNoIndex;
+    const std::size_t mask = table.size() - 1;
+    for (std::size_t slot = HashName(name) & mask;; slot = (slot + 1) & mask) {
+      const std::uint32_t entry = table[slot];
+      if (entry == 0) return kNoIndex;
+      if (SameName(Name(sections[entry - 1]), name)) return entry - 1;
+    }
+  }
+
+  /// Linear in the section's entries; most are rejected by their length alone.
+  const KeyLine* FindKey(std::uint32_t section, std::string_view key) const {
+    const Section& entry = sections[section];
+    const char* data = bytes.data();
+    for (std::uint32_t i = entry.firstKey; i < entry.firstKey + entry.keyCount; ++i) {
+      const KeyLine& line = keys[i];
+      std::uint32_t end = line.equals;
+      if (end - line.keyStart < key.size()) continue;  // trailing blanks only make it longer
+      while (end > line.keyStart && (IsBlank(data[end - 1]) || data[end - 1] == '\0')) --end;
+      if (end - line.keyStart != key.size()) continue;
+      if (SameName(std::string_view(data + line.keyStart, key.size()), key)) return &line;
+    }
+    return nullptr;
+  }
+
+  /// Builds the index once; the snapshot left by a commit is parsed only when it is used again.
+  const IniSnapshot& Parsed() {
+    if (!parsed) {
+      Parse();
+      parsed = true;
+    }
+    return *this;
+  }
+  bool parsed = false;
+
+  void Parse();
+  void BuildTable();
+};
+
+void detail::IniSnapshot::Parse() {
+  const char* data = bytes.data();
+  const std::uint32_t size = static_cast<std::uint32_t>(bytes.size());
+  std::uint32_t position = (size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) ? 3 : 0;
+  keys.reserve(size / 16 + 8);  // entry lines are longer than 16 bytes; untouched capacity costs nothing
+  Section* current = nullptr;
+  while (position < size) {
+    const std::uint32_t lineStart = position;
+    std::uint32_t first = lineStart;
+    while (first < size && IsBlank(data[first])) ++first;
+    if (first == size) break;
+    const char lead = data[first];
+    if (lead == '[') {
+      const std::uint32_t lineEnd = FindLineBreak(data, first, size);
+      position = NextLine(lineEnd);
+      // The name runs to the line's last ']'; a header without one names the rest of the line.
+      std::uint32_t close = lineEnd;
+      while (close > first + 1 && data[close - 1] != ']') --close;
+      const std::uint32_t nameEnd = close > first + 1 ? close - 1 : lineEnd;
+      const std::string_view name = TrimName(std::string_view(data + first + 1, nameEnd - first - 1));
+      if (current != nullptr) current->end = lineStart;
+      sections.push_back(Section{lineStart, static_cast<std::uint32_t>(name.data() - data),
+                                 static_cast<std::uint32_t>(name.size()), position, size,
+                                 static_cast<std::uint32_t>(keys.size()), 0, 0});
+      current = &sections.back();
+      continue;
+    }
+    // An entry's key ends at the first '='; comments, lines without '=' and entries before the
+    // first header are kept in the file and never read.
+    std::uint32_t cursor = first;
+    if (lead != ';' && current != nullptr) {
+      while (cursor < size && (data[cursor] == '\0' || IsBlank(data[cursor]))) ++cursor;
+      const std::uint32_t keyStart = cursor;
+      while (cursor < size && data[cursor] != '=' && !IsLineBreak(data[cursor])) ++cursor;
+      if (cursor < size && data[cursor] == '=') {
+        keys.push_back(KeyLine{keyStart, cursor});
+        ++current->keyCount;
+        ++cursor;
+      }
+    }
+    position = NextLine(FindLineBreak(data, cursor, size));
+  }
+  BuildTable();
+}
+
+void detail::IniSnapshot::BuildTable() {
+  std::size_t capacity = 16;
+  while (capacity < sections.size() * 2) capacity *= 2;  // load factor at most one half
+  table.assign(capacity, 0);
+  const std::size_t mask = capacity - 1;
+  for (std::uint32_t index = 0; index < sections.size(); ++index) {
+    const std::string_view name = Name(sections[index]);
+    for (std::size_t slot = HashName(name) & mask;; slot = (slot + 1) & mask) {
+      const std::uint32_t entry = table[slot];
+      if (entry == 0) {
+        table[slot] = index + 1;
+        sections[index].first = index;
+        break;
+      }
+      if (SameName(Name(sections[entry - 1]), name)) {
+        sections[index].first = entry - 1;
+        break;
+      }
+    }
+  }
+}
+
+// Writes not yet committed, by section in the order of their first write.
+struct detail::IniPending {
+  struct Key {
+    std::string name;
+    std::string value;
+  };
+  struct Section {
+    std::string name;
+    /// Every section of this name in the snapshot is dropped; the keys below then form a new
+    /// section at the end of the file.
+    bool erased = false;
+    std::vector<Key> keys;
+  };
+  std::vector<Section> sections;
+  std::unordered_map<std::string, std::size_t> byName;  // folded name -> index into sections
+
+  const Section* Find(std::string_view name) const {
+    if (sections.empty()) return nullptr;
+    const auto found = byName.find(FoldedName(name));
+    return found == byName.end() ? nullptr : &sections[found->second];
+  }
+  Section& Get(std::string_view name) {
+    const auto [found, inserted] = byName.try_emplace(FoldedName(name), sections.size());
+    if (inserted) sections.push_back(Section{std::string(name), false, {}});
+    return sections[found->second];
+  }
+};
+
+namespace {
+
+std::unique_ptr<detail::IniSnapshot> LoadSnapshot(const std::string& path) {
+  auto snapshot = std::make_unique<detail::IniSnapshot>();
+  // O_NONBLOCK: a FIFO in place of the file must not hang the open.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    struct stat info;
+    if (errno != ENOENT && errno != ENOTDIR && ::stat(path.c_str(), &info) == 0) {
+      snapshot->identity = FileIdentity::Of(info);
+      snapshot->unreadable = true;
+    }
+    return snapshot;
+  }
+  struct stat info;
+  if (::fstat(fd, &info) != 0) {
+    ::close(fd);
+    snapshot->unreadable = true;
+    snapshot->identity.exists = true;
+    return snapshot;
+  }
+  snapshot->identity = FileIdentity::Of(info);
+  if (!S_ISREG(info.st_mode) || static_cast<std::size_t>(info.st_size) > kMaxFileSize) {
+    ::close(fd);
+    snapshot->unreadable = true;
+    return snapshot;
+  }
+  std::string& bytes = snapshot->bytes;
+  bytes.resize(static_cast<std::size_t>(info.st_size) + 1);  // one spare byte shows the end was reached
+  std::size_t filled = 0;
+  for (;;) {
+    if (filled == bytes.size()) {
+      if (bytes.size() > kMaxFileSize) {
+        snapshot->unreadable = true;
+        break;
+      }
+      bytes.resize(bytes.size() * 2);
+    }
+    const ssize_t got = ::read(fd, bytes.data() + filled, bytes.size() - filled);
+    if (got > 0) {
+      filled += static_cast<std::size_t>(got);
+    } else if (got == 0) {
+      break;
+    } else if (errno != EINTR) {
+      snapshot->unreadable = true;
+      break;
+    }
+  }
+  ::close(fd);
+  if (snapshot->unreadable) filled = 0;
+  bytes.resize(filled);
+  snapshot->Parsed();
+  return snapshot;
+}
+
+void AppendEntry(std::string& out, const detail::IniPending::Key& key) {
+  out += key.name;
+  out += '=';
+  out += key.value;
+  out += kLineBreak;
+}
+
+bool EndsLine(const std::string& out) { return out.empty() || IsLineBreak(out.back()); }
+
+/// The file's new bytes: the snapshot with the pending writes applied. Bytes of sections that are
+/// not written are copied as they are.
+std::string BuildFile(const detail::IniSnapshot& snapshot, const detail::IniPending& pending) {
+  std::size_t extra = 0;
+  for (const auto& section : pending.sections) {
+    extra += section.name.size() + 4;
+    for (const auto& key : section.keys) extra += key.name.size() + key.value.size() + 3;
+  }
+  std::string out;
+  out.reserve(snapshot.bytes.size() + extra + 2);
+
+  // Which pending section applies to each first section of the snapshot.
+  std::vector<std::uint32_t> action(snapshot.sections.size(), kNoIndex);
+  std::vector<bool> inSnapshot(pending.sections.size(), false);
+  for (std::uint32_t i = 0; i < pending.sections.size(); ++i) {
+    const std::uint32_t found = snapshot.FindSection(pending.sections[i].name);
+    if (found != kNoIndex) {
+      action[found] = i;
+      inSnapshot[i] = true;
+    }
+  }
+
+  const std::string_view bytes = snapshot.bytes;
+  out.append(bytes.substr(0, snapshot.sections.empty() ? bytes.size() : snapshot.sections.front().headerStart));
+  for (std::uint32_t index = 0; index < snapshot.sections.size(); ++index) {
+    const auto& section = snapshot.sections[index];
+    const std::uint32_t which = action[section.first];
+    const std::string_view whole = bytes.substr(section.headerStart, section.end - section.headerStart);
+    if (which == kNoIndex) {
+      out.append(whole);
+      continue;
+    }
+    const auto& written = pending.sections[which];
+    if (written.erased) continue;
+    if (section.first != index || written.keys.empty()) {
+      out.append(whole);
+      continue;
+    }
+    // Replace the first line of each written key in place; the rest go after the last key line.
+    std::vector<bool> placed(written.keys.size(), false);
+    std::uint32_t copied = section.headerStart;
+    std::uint32_t insertAt = section.bodyStart;
+    for (std::uint32_t k = section.firstKey; k < section.firstKey + section.keyCount; ++k) {
+      const auto& line = snapshot.keys[k];
+      const std::string_view name = snapshot.KeyOf(line);
+      const std::uint32_t next = snapshot.NextLine(snapshot.LineEndOf(line));
+      for (std::size_t w = 0; w < written.keys.size(); ++w) {
+        if (!placed[w] && SameName(name, written.keys[w].name)) {
+          const std::uint32_t lineStart = snapshot.LineStartOf(line);
+          out.append(bytes.substr(copied, lineStart - copied));
+          AppendEntry(out, written.keys[w]);
+          placed[w] = true;
+          copied = next;
+          break;
+        }
+      }
+      insertAt = next;
+    }
+    out.append(bytes.substr(copied, insertAt - copied));
+    bool lineBreakNeeded = !EndsLine(out);
+    for (std::size_t w = 0; w < written.keys.size(); ++w) {
+      if (placed[w]) continue;
+      if (lineBreakNeeded) out += kLineBreak;  // the section's last line was the file's unterminated last line
+      lineBreakNeeded = false;
+      AppendEntry(out, written.keys[w]);
+    }
+    out.append(bytes.substr(insertAt, section.end - insertAt));
+  }
+
+  for (std::uint32_t i = 0; i < pending.sections.size(); ++i) {
+    const auto& written = pending.sections[i];
+    if (written.keys.empty() || (inSnapshot[i] && !written.erased)) continue;
+    if (!EndsLine(out)) out += kLineBreak;
+    out += '[';
+    out += written.name;
+    out += ']';
+    out += kLineBreak;
+    for (const auto& key : written.keys) AppendEntry(out, key);
+  }
+  return out;
+}
+
+/// Replaces the file at target by bytes: a temporary file in the same folder, written and synced,
+/// renamed over the target, then the folder synced. On any failure the temporary file is removed and
+/// the target is left as it was.
+bool ReplaceFile(const std::string& target, std::string_view bytes, const struct stat* existing,
+                 FileOperations& operations) {
+  const std::string folder = FolderOf(target);
+  std::string temporary;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temporary = target + TemporarySuffix();
+    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);  // 0666 less the umask
+    if (fd < 0 && errno != EEXIST) return false;
+  }
+  if (fd < 0) return false;
+  auto fail = [&]() {
+    if (fd >= 0) ::close(fd);
+    ::unlink(temporary.c_str());
+    return false;
+  };
+  if (existing != nullptr) {
+    // Best effort: a file system without modes or owners still takes the new bytes.
+    (void)::fchmod(fd, existing->st_mode & 07777);
+    if (existing->st_uid != ::geteuid() || existing->st_gid != ::getegid()) {
+      (void)::fchown(fd, existing->st_uid, existing->st_gid);
+      (void)::fchmod(fd, existing->st_mode & 07777);  // fchown clears set-user-ID bits
+    }
+  }
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    const long result = operations.Write(fd, bytes.data() + written, bytes.size() - written);
+    if (result > 0) {
+      written += static_cast<std::size_t>(result);
+    } else if (result < 0 && errno == EINTR) {
+      continue;
+    } else {
+      return fail();
+    }
+  }
+  if (operations.Fsync(fd) != 0) return fail();
+  const int closed = ::close(fd);
+  fd = -1;
+  if (closed != 0) return fail();
+  if (operations.Rename(temporary.c_str(), target.c_str()) != 0) return fail();
+  // The rename is done: the new bytes are the file now. Syncing the folder makes the rename itself
+  // durable; its failure cannot undo the replace, so it is not reported.
+  const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folderFd >= 0) {
+    (void)operations.Fsync(folderFd);
+    ::close(folderFd);
+  }
+  return true;
+}
+
+FileOperations& SystemFileOperations() {
+  static FileOperations operations;
+  return operations;
+}
+
+}  // namespace
+
+IniFile::IniFile(std::string path, FileOperations* operations)
+    : path_(std::move(path)),
+      operations_(operations != nullptr ? operations : &SystemFileOperations()),
+      snapshot_(LoadSnapshot(path_)),
+      pending_(std::make_unique<detail::IniPending>()) {}
+
+IniFile::~IniFile() {
+  if (commitFailed_) return;
+  try {
+    Flush();
+  } catch (...) {
+    // A destructor must not throw; a caller that needs to know calls Flush() itself.
+  }
+}
+
+const detail::IniSnapshot& IniFile::Parsed() const { return snapshot_->Parsed(); }
+
+std::vector<std::string> IniFile::SectionNames() const {
+  const detail::IniSnapshot& snapshot = Parsed();
+  std::vector<std::string> names;
+  names.reserve(snapshot.sections.size() + pending_->sections.size());
+  for (std::uint32_t index = 0; index < snapshot.sections.size(); ++index) {
+    const auto& section = snapshot.sections[index];
+    if (section.first != index) continue;
+    const std::string_view name = snapshot.Name(section);
+    const detail::IniPending::Section* written = pending_->Find(name);
+    if (written != nullptr && written->erased) continue;
+    names.emplace_back(name);
+  }
+  for (const auto& written : pending_->sections) {
+    if (written.keys.empty()) continue;
+    if (written.erased || snapshot.FindSection(written.name) == kNoIndex) names.push_back(written.name);
+  }
+  return names;
+}
+
+bool IniFile::SectionExists(std::string_view section) const {
+  std::string storage;
+  const std::string_view name = SectionName(section, storage);
+  if (const detail::IniPending::Section* written = pending_->Find(name)) {
+    if (!written->keys.empty()) return true;
+    if (written->erased) return false;
+  }
+  return Parsed().FindSection(name) != kNoIndex;
+}
+
+std::optional<std::string_view> IniFile::ReadValue(std::string_view section, std::string_view key) const {
+  std::string sectionStorage;
+  std::string keyStorage;
+  const std::string_view sectionName = SectionName(section, sectionStorage);
+  const std::string_view keyName = KeyName(key, keyStorage);
+  if (const detail::IniPending::Section* written = pending_->Find(sectionName)) {
+    for (const auto& entry : written->keys) {
+      if (SameName(entry.name, keyName)) return ReadableValue(entry.value);
+    }
+    if (written->erased) return std::nullopt;
+  }
+  const detail::IniSnapshot& snapshot = Parsed();
+  const std::uint32_t index = snapshot.FindSection(sectionName);
+  if (index == kNoIndex) return std::nullopt;
+  const detail::IniSnapshot::KeyLine* line = snapshot.FindKey(index, keyName);
+  if (line == nullptr) return std::nullopt;
+  return ReadableValue(snapshot.RawValueOf(*line));
+}
+
+std::string IniFile::ReadString(std::string_view section, std::string_view key, std::string_view fallback) const {
+  const auto value = ReadValue(section, key);
+  return std::string(value ? *value : fallback);
+}
+
+std::int32_t IniFile::ReadInteger(std::string_view section, std::string_view key, std::int32_t fallback) const {
+  const auto value = ReadValue(section, key);
+  if (!value) return fallback;
+  return ParseIniInteger(*value).value_or(fallback);
+}
+
+bool IniFile::ReadBool(std::string_view section, std::string_view key, bool fallback) const {
+  const auto value = ReadValue(section, key);
+  if (!value) return fallback;
+  const auto number = ParseIniInteger(*value);
+  return number ? *number != 0 : fallback;
+}
+
+DateTime IniFile::ReadDate(std::string_view section, std::string_view key, DateTime fallback,
+                           const FormatSettings& settings) const {
+  const auto value = ReadValue(section, key);
+  if (!value || value->empty()) return fallback;
+  const auto date = ParseShortDate(*value, settings);
+  return date ? std::floor(*date) : fallback;
+}
+
+DateTime IniFile::ReadTime(std::string_view section, std::string_view key, DateTime fallback,
+                           const FormatSettings& settings) const {
+  const auto value = ReadValue(section, key);
+  if (!value || value->empty()) return fallback;
+  return ParseLongTime(*value, settings).value_or(fallback);
+}
+
+void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+  std::string sectionStorage;
+  std::string keyStorage;
+  detail::IniPending::Section& written = pending_->Get(SectionName(section, sectionStorage));
+  const std::string_view keyName = KeyName(key, keyStorage);
+  for (auto& entry : written.keys) {
+    if (SameName(entry.name, keyName)) {
+      entry.value = WrittenValue(value);
+      return;
+    }
+  }
+  written.keys.push_back(detail::IniPending::Key{std::string(keyName), WrittenValue(value)});
+}
+
+void IniFile::WriteInteger(std::string_view section, std::string_view key, std::int32_t value) {
+  char digits[16];
+  const auto result = std::to_chars(digits, digits + sizeof digits, value);
+  WriteString(section, key, std::string_view(digits, static_cast<std::size_t>(result.ptr - digits)));
+}
+
+void IniFile::WriteBool(std::string_view section, std::string_view key, bool value) {
+  WriteString(section, key, value ? "1" : "0");
+}
+
+void IniFile::WriteDate(std::string_view section, std::string_view key, DateTime value,
+                        const FormatSettings& settings) {
+  WriteString(section, key, FormatShortDate(value, settings));
+}
+
+void IniFile::WriteTime(std::string_view section, std::string_view key, DateTime value,
+                        const FormatSettings& settings) {
+  WriteString(section, key, FormatLongTime(value, settings));
+}
+
+void IniFile::EraseSection(std::string_view section) {
+  std::string storage;
+  const std::string_view name = SectionName(section, storage);
+  if (pending_->Find(name) == nullptr && Parsed().FindSection(name) == kNoIndex) return;
+  detail::IniPending::Section& written = pending_->Get(name);
+  written.erased = true;
+  written.keys.clear();
+}
+
+bool IniFile::HasPendingWrites() const {
+  for (const auto& written : pending_->sections) {
+    if (!written.keys.empty()) return true;
+    if (written.erased && Parsed().FindSection(written.name) != kNoIndex) return true;
+  }
+  return false;
+}
+
+void IniFile::Flush() {
+  if (!HasPendingWrites()) return;
+  commitFailed_ = true;  // until the commit below succeeds
+  const std::string target = ResolveSymlinks(path_);
+  struct stat info;
+  const bool exists = ::stat(target.c_str(), &info) == 0;
+  if (!exists && errno != ENOENT) throw EIniWriteError(path_);
+  if (exists) {
+    // Root passes every access() check, so the mode's write bits are checked as well: a file
+    // marked read-only stays untouched even though the rename could replace it.
+    const bool writable = (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 && ::access(target.c_str(), W_OK) == 0;
+    if (!S_ISREG(info.st_mode) || !writable) throw EIniWriteError(path_);
+  }
+  // Another program changed the file since it was read: apply the writes to what it holds now.
+  const FileIdentity now = exists ? FileIdentity::Of(info) : FileIdentity{};
+  if (!(now == snapshot_->identity)) snapshot_ = LoadSnapshot(path_);
+  if (snapshot_->unreadable) throw EIniWriteError(path_);
+
+  std::string bytes = BuildFile(Parsed(), *pending_);
+  if (!ReplaceFile(target, bytes, exists ? &info : nullptr, *operations_)) throw EIniWriteError(path_);
+
+  // The file now holds bytes: continue from them, so that later reads and writes of this operation
+  // see the committed state. They are parsed only if the operation goes on after this Flush.
+  auto committed = std::make_unique<detail::IniSnapshot>();
+  committed->bytes = std::move(bytes);
+  struct stat after;
+  if (::stat(target.c_str(), &after) == 0) committed->identity = FileIdentity::Of(after);
+  snapshot_ = std::move(committed);
+  pending_ = std::make_unique<detail::IniPending>();
+  commitFailed_ = false;
+}
+
+std::optional<std::int32_t> ParseIniInteger(std::string_view text) {
+  text = TrimBlanks(text);
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  bool hexadecimal = false;
+  if (i < text.size() && text[i] == '$') {
+    hexadecimal = true;
+    i += 1;
+  } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    hexadecimal = true;
+    i += 2;
+  }
+  if (i == text.size()) return std::nullopt;
+  std::uint64_t magnitude = 0;  // stays <= 0xFFFFFFFF (hexadecimal) or 2^31 (decimal)
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    unsigned digit;
+    if (c >= '0' && c <= '9') {
+      digit = static_cast<unsigned>(c - '0');
+    } else if (hexadecimal && FoldCase(c) >= 'a' && FoldCase(c) <= 'f') {
+      digit = static_cast<unsigned>(FoldCase(c) - 'a' + 10);
+    } else {
+      return std::nullopt;
+    }
+    magnitude = magnitude * (hexadecimal ? 16 : 10) + digit;
+    if (magnitude > (hexadecimal ? 0xFFFFFFFFull : 0x80000000ull)) return std::nullopt;
+  }
+  if (hexadecimal) {
+    // Eight hexadecimal digits are the 32 bits of the value: $FF000005 is -16777211.
+    const std::uint32_t bits = static_cast<std::uint32_t>(magnitude);
+    return static_cast<std::int32_t>(negative ? 0u - bits : bits);
+  }
+  if (negative) return static_cast<std::int32_t>(-static_cast<std::int64_t>(magnitude));
+  if (magnitude > 0x7FFFFFFFull) return std::nullopt;
+  return static_cast<std::int32_t>(magnitude);
+}
+
+}  // namespace almanex

@@ -10,8 +10,24 @@
 // key win on read; a rewritten key keeps its place; a new key goes at the end of its section and a new
 // section at the end of the file; values are read with blanks stripped and one matching pair of
 // single or double quotes removed; comment lines (";") and lines the reader does not understand are
-// kept. LF, CR LF and CR are read; CR LF is written; a UTF-8 byte-order mark is skipped. CR, LF and NUL
-// never reach the file from a name or value (each becomes a blank).
+// kept. LF, CR LF and CR are read; CR LF is written; a UTF-8 byte-order mark is skipped on read and kept
+// in the file. CR, LF and NUL never reach the file from a name or value (each becomes a blank).
+//
+// Details of the syntax:
+// - A line whose first non-blank character is '[' is a section header; the name runs to the line's
+//   last ']' (so a name may itself hold a ']'), or to the end of the line when it has none.
+// - A line whose first non-blank character is ';' is a comment. Any other line with a '=' is an entry
+//   (the key ends at the first '='); lines without '=', and entries before the first header, are kept
+//   in the file and never read.
+// - Names compare with ASCII letters folded to one case; other bytes compare exactly.
+// - A name is cleaned the same way when it is written and when it is looked up, so what is written
+//   under a name reads back under the same name: in a key, '=' becomes a blank and leading '[' and ';'
+//   are dropped (the line would otherwise read as a header or a comment); in both, CR, LF and NUL
+//   become blanks and blanks around the name are dropped.
+// - A rewritten key keeps its line (written with the writer's spelling of the key); a new key goes
+//   right after the last entry line of its section, before any blank or comment lines that follow it;
+//   a new section is appended at the end of the file. Bytes of everything not written are kept as
+//   they are, whatever their encoding.
 
 #include <cstdint>
 #include <memory>
@@ -25,6 +41,11 @@
 #include "datetime/FormatSettings.h"
 
 namespace almanex {
+
+namespace detail {
+struct IniSnapshot;
+struct IniPending;
+}  // namespace detail
 
 /// A write into the file failed: "Unable to write to <path>".
 class EIniWriteError : public std::runtime_error {
@@ -41,14 +62,19 @@ class FileOperations {
  public:
   virtual ~FileOperations() = default;
   virtual long Write(int fd, const void* data, std::size_t size);  // ::write
-  virtual int Fsync(int fd);                                        // ::fsync
+  virtual int Fsync(int fd);                                       // ::fsync
   virtual int Rename(const char* from, const char* to);            // ::rename
 };
 
 class IniFile {
  public:
-  /// Opens a snapshot of the file at path. A missing or unreadable file, or a folder, reads as empty.
+  /// Opens a snapshot of the file at path (read and parsed once). A missing file, an unreadable one, a
+  /// folder or anything but a regular file reads as empty; a file that exists but cannot be read is
+  /// never replaced (Flush throws), so nothing in it is lost. `operations` (not owned) defaults to the
+  /// system calls.
   explicit IniFile(std::string path, FileOperations* operations = nullptr);
+  /// Commits pending writes, best effort: a failure is swallowed, never thrown. It does not retry a
+  /// commit that a Flush() already reported as failed. Callers that must know call Flush() first.
   ~IniFile();
   IniFile(const IniFile&) = delete;
   IniFile& operator=(const IniFile&) = delete;
@@ -60,6 +86,8 @@ class IniFile {
   bool SectionExists(std::string_view section) const;
 
   /// The raw value as read (blanks and one pair of quotes stripped); nothing when the key is absent.
+  /// Reads see this object's pending writes. The view stays valid until the next write, erase or
+  /// Flush() on this object.
   std::optional<std::string_view> ReadValue(std::string_view section, std::string_view key) const;
   std::string ReadString(std::string_view section, std::string_view key, std::string_view fallback) const;
   /// Decimal, or hexadecimal after "$", "0x" or "0X" (32 bits, wrapping: $FF000005 is -16777211).
@@ -81,15 +109,22 @@ class IniFile {
   void EraseSection(std::string_view section);
 
   /// Commits the buffered writes at once. Throws EIniWriteError when the file cannot be written (a
-  /// read-only file included); the file is then unchanged. Nothing to commit writes nothing.
+  /// read-only file, a missing folder, any failing write, sync or rename); the file is then unchanged,
+  /// no temporary file is left, and the writes stay pending so that a later Flush() can retry. A
+  /// symbolic link is written through to its target; the file's mode is kept. When another program
+  /// changed the file since it was read, the writes are applied to its new content. Nothing to commit
+  /// writes nothing.
   void Flush();
   bool HasPendingWrites() const;
 
  private:
-  struct Snapshot;
+  const detail::IniSnapshot& Parsed() const;
+
   std::string path_;
   FileOperations* operations_;
-  std::unique_ptr<Snapshot> snapshot_;
+  std::unique_ptr<detail::IniSnapshot> snapshot_;
+  std::unique_ptr<detail::IniPending> pending_;
+  bool commitFailed_ = false;
 };
 
 /// Integer text as the store reads it: decimal, or hexadecimal after "$", "0x" or "0X".

@@ -26,7 +26,7 @@ void WriteFileBytes(const std::string& path, std::string_view bytes);
 bool FileExists(const std::string& path);
 
 /// Local date-time from its fields, for readable test tables.
-double MakeDateTime(int year, unsigned month, unsigned day, unsigned hour = 0, unsigned minute = 0,
-                    unsigned second = 0, unsigned millisecond = 0);
+double MakeDateTime(int year, unsigned month, unsigned day, unsigned hour = 0, unsigned minute = 0, unsigned second = 0,
+                    unsigned millisecond = 0);
 
 }  // namespace almanex::test

@@ -1,0 +1,95 @@
+#pragma once
+// The reminder scheduler of the main window: it keeps one pending reminder (the earliest of today's
+// due and not yet reminded events), shows it as a balloon when the clock has passed its moment, marks
+// the event as reminded in the configuration file and looks for the next one. At the first tick and at
+// the first tick of every new day it clears every reminded mark first.
+//
+// Costs: a tick compares two date-times and touches no file unless the date changed or a reminder
+// fell due. A search opens one snapshot of the file and reads every event section from it; a reset
+// writes every mark into one snapshot and commits it with one atomic replace.
+
+#include <functional>
+#include <string>
+
+#include "datetime/Clock.h"
+#include "datetime/DateTime.h"
+#include "datetime/DateTimeUnit.h"
+#include "datetime/FormatSettings.h"
+#include "platform/Notifier.h"
+
+namespace almanex {
+
+class FileOperations;
+class IniFile;
+
+/// Source name of the scheduler's trace lines: it is part of the main window.
+inline constexpr char kSchedulerTraceSource[] = "TFrmMain";
+
+/// Today's date at 23:59:59.999: the bound of a search and the remind time of an idle scheduler.
+DateTime EndOfDay(DateTime value);
+
+/// The search proper on an open snapshot, without its opening trace line: clears `next` (except
+/// strSection), then takes, in file order, each event section that is not reminded, is due today by
+/// its recurrence pattern, and whose remind moment (today plus its `RemindTime`, default now) is
+/// strictly earlier than the best found so far, so that of equal moments the first in the file wins.
+/// Each take sends the trace line "SearchNextReminder: find a reminder. theNextReminder.strTitle: "
+/// with the title and copies the section's wording into `way`. Texts are stored for display (invalid
+/// UTF-8 read as Windows-1252); strSection keeps the name as it stands in the file. Reads only.
+void FindNextReminder(const IniFile& file, DateTime now, const FormatSettings& settings, TNextReminder& next,
+                      TReminderWay& way);
+
+/// The scheduler, owned by the main window and driven by its one-second timer.
+///
+/// Every file operation asks `configPath` once for the path and opens the file once; nothing of the
+/// file is kept between operations. Everything runs on the user-interface thread.
+class ReminderScheduler {
+ public:
+  /// Works on the program-wide theNextReminder and theReminderWay. `clock` and `balloons` must outlive
+  /// the scheduler; `settings` is copied.
+  ReminderScheduler(std::function<std::string()> configPath, const Clock& clock, FormatSettings settings,
+                    BalloonSink& balloons);
+  /// Works on the given records (tests use their own); `operations` (not owned, may be null) is handed
+  /// to every IniFile the scheduler opens.
+  ReminderScheduler(std::function<std::string()> configPath, const Clock& clock, FormatSettings settings,
+                    BalloonSink& balloons, TNextReminder& next, TReminderWay& way,
+                    FileOperations* operations = nullptr);
+
+  /// One timer tick after the span refresh: when the date differs from the date of the pending remind
+  /// time (always at the first tick), ResetNotificationFlag() then SearchNextReminder(); then, when now
+  /// is strictly later than the remind time (compared to the millisecond), shows the pending reminder
+  /// and searches again. A jump of the clock (sleep, resume, a change of the system time) is simply one
+  /// tick at the new time.
+  /// Throws EIniWriteError when a mark cannot be written. A failed reset does not stop the search of
+  /// that tick (the error is thrown after it), so a read-only file raises once per day, not once a
+  /// second; a failed mark leaves nothing pending until the next search, as the balloon has been shown.
+  void Tick();
+  /// Recomputes the pending reminder and its wording from the file (one snapshot). Sends the trace line
+  /// "SearchNextReminder: Start to search next reminders. " first. Never writes.
+  void SearchNextReminder();
+  /// Writes `Reminded`=0 into every event section, one commit for all; a missing file stays missing.
+  /// Then sends "ResetNotificationFlag: Reset the Notification Flag. ". Throws EIniWriteError.
+  void ResetNotificationFlag();
+  /// When a reminder is pending: builds its sentence now, shows it under the event's title as a reminder
+  /// balloon, clears bFound, and writes `Reminded`=1 into its section. A section that no longer exists
+  /// in the file (or a file that no longer exists) is not created again. Throws EIniWriteError after the
+  /// balloon has been shown and bFound cleared.
+  void ShowReminderNotification();
+
+  const TNextReminder& NextReminder() const { return next_; }
+  const TReminderWay& ReminderWay() const { return way_; }
+
+ private:
+  /// The clock's now rounded to the millisecond, the resolution of every comparison made here.
+  DateTime Now() const;
+  void Search(DateTime now);
+
+  std::function<std::string()> configPath_;
+  const Clock& clock_;
+  FormatSettings settings_;
+  BalloonSink& balloons_;
+  TNextReminder& next_;
+  TReminderWay& way_;
+  FileOperations* operations_;
+};
+
+}  // namespace almanex

@@ -1,0 +1,87 @@
+// The main window with 10,000 events: loading the list, and one tick (refresh and repaint).
+//
+// Runs offscreen; the repaint is real (Qt paints into the offscreen backing store). The figure
+// "rss_mb" is the resident size of this process after the window has loaded and painted the list.
+
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <QApplication>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "app/EventListModel.h"
+#include "app/MainForm.h"
+#include "bench/common/EventsGenerator.h"
+#include "grid/GridView.h"
+#include "store/EventList.h"
+#include "store/IniFile.h"
+
+namespace almanex {
+namespace {
+
+constexpr int kEvents = 10000;
+
+const std::string& EventsFile() {
+  static const std::string path = [] {
+    std::string file = std::string(P_tmpdir) + "/almanex-bench-events.ini";
+    bench::WriteEventsIni(file, kEvents);
+    return file;
+  }();
+  return path;
+}
+
+double ResidentMegabytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
+  }
+  return 0;
+}
+
+constexpr DateTime kNow = 46016.5;  // 2025-12-25 12:00
+
+void BM_LoadEventList(benchmark::State& state) {
+  FormatSettings settings;
+  EventListModel model(settings);
+  for (auto _ : state) {
+    const IniFile file(EventsFile());
+    model.SetEvents(LoadEventList(file, kNow, settings));
+    benchmark::DoNotOptimize(model.rowCount());
+  }
+  state.counters["events"] = model.rowCount();
+}
+BENCHMARK(BM_LoadEventList)->Unit(benchmark::kMillisecond);
+
+void BM_Tick(benchmark::State& state) {
+  ManualClock clock(kNow);
+  TFrmMain form({clock, FormatSettings{}, [] { return EventsFile(); }});
+  form.Timer1.stop();  // the benchmark drives the ticks itself
+  form.show();
+  form.Timer1Timer();
+  form.repaint();
+  QApplication::processEvents();
+  for (auto _ : state) {
+    clock.AdvanceMilliseconds(1000);
+    form.Timer1Timer();
+    form.repaint();
+  }
+  state.counters["events"] = form.Model().rowCount();
+  state.counters["rss_mb"] = ResidentMegabytes();
+}
+BENCHMARK(BM_Tick)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace almanex
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Almanex"));
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

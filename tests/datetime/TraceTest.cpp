@@ -1,0 +1,44 @@
+// The trace channel as the core sees it: dropped until a sink is installed, and lazy messages.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "datetime/Trace.h"
+
+namespace almanex {
+namespace {
+
+class RecordingSink final : public TraceSink {
+ public:
+  bool Send(std::string_view source, FunctionRef<std::string()> message) override {
+    lines.push_back(std::string(source) + "\t" + message());
+    return true;
+  }
+  std::vector<std::string> lines;
+};
+
+TEST(Trace, DroppedWithoutSinkAndMessageNeverBuilt) {
+  SetTracer(nullptr);
+  bool built = false;
+  EXPECT_FALSE(TraceLazy("CommUnit", [&] {
+    built = true;
+    return std::string("never");
+  }));
+  EXPECT_FALSE(built);
+  EXPECT_FALSE(Trace("CommUnit", "dropped"));
+}
+
+TEST(Trace, InstalledSinkReceivesLinesUntilRemoved) {
+  RecordingSink sink;
+  SetTracer(&sink);
+  EXPECT_TRUE(Trace("Comm", "CommShowException: x"));
+  EXPECT_TRUE(TraceLazy("TFrmMain", [] { return std::string("SearchNextReminder: y"); }));
+  SetTracer(nullptr);
+  EXPECT_FALSE(Trace("Comm", "after"));
+  EXPECT_EQ(sink.lines, (std::vector<std::string>{"Comm\tCommShowException: x", "TFrmMain\tSearchNextReminder: y"}));
+}
+
+}  // namespace
+}  // namespace almanex

@@ -1,0 +1,331 @@
+// The notification service over a real, private D-Bus daemon: what our Notify call carries, the markup
+// escaping, the capabilities cache per server, and the fall-back when no server takes the balloon.
+//
+// The daemon runs with a configuration of our own instead of --session: the standard session
+// configuration lists the system's service folders, and an installed notification daemon would then be
+// started by the bus for our "no server" cases. The fake server lives on its own connection in its own
+// thread, because our calls block the test's thread until the answer is there.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/types.h>
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusContext>
+#include <QDBusError>
+#include <QDBusMessage>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QThread>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <sstream>
+#include <vector>
+
+#include "platform/Notifier.h"
+#include "tests/common/TestSupport.h"
+
+// Readable failures: QString as UTF-8, table rows by their names.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
+namespace almanex {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+const QString kServiceName = u"org.freedesktop.Notifications"_s;
+const QString kObjectPath = u"/org/freedesktop/Notifications"_s;
+
+/// One Notify call as the server received it.
+struct ReceivedNotify {
+  QString signature;
+  QString appName;
+  uint replacesId = 0;
+  QString appIcon;
+  QString summary;
+  QString body;
+  QStringList actions;
+  QVariantMap hints;
+  int expireTimeout = 0;
+};
+
+/// A notification server that records what it is sent. Called on its own thread.
+class FakeNotificationServer final : public QObject, protected QDBusContext {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+ public:
+  FakeNotificationServer(QStringList capabilities, bool refuses)
+      : capabilities_(std::move(capabilities)), refuses_(refuses) {}
+
+  std::vector<ReceivedNotify> Received() const {
+    QMutexLocker lock(&mutex_);
+    return received_;
+  }
+  int CapabilityQuestions() const {
+    QMutexLocker lock(&mutex_);
+    return capabilityQuestions_;
+  }
+
+ public Q_SLOTS:
+  QStringList GetCapabilities() {
+    QMutexLocker lock(&mutex_);
+    ++capabilityQuestions_;
+    return capabilities_;
+  }
+
+  uint Notify(const QString& appName, uint replacesId, const QString& appIcon, const QString& summary,
+              const QString& body, const QStringList& actions, const QVariantMap& hints, int expireTimeout) {
+    QMutexLocker lock(&mutex_);
+    received_.push_back(
+        {message().signature(), appName, replacesId, appIcon, summary, body, actions, hints, expireTimeout});
+    if (refuses_) {
+      sendErrorReply(QDBusError::Failed, u"refused for the test"_s);
+      return 0;
+    }
+    return uint(received_.size());
+  }
+
+ private:
+  mutable QMutex mutex_;
+  QStringList capabilities_;
+  bool refuses_;
+  std::vector<ReceivedNotify> received_;
+  int capabilityQuestions_ = 0;
+};
+
+/// A fake server on its own connection and thread, owning org.freedesktop.Notifications while it lives.
+class ServerHost {
+ public:
+  ServerHost(const QString& address, const QString& connectionName, QStringList capabilities, bool refuses = false)
+      : connectionName_(connectionName),
+        connection_(QDBusConnection::connectToBus(address, connectionName)),
+        server_(std::make_unique<FakeNotificationServer>(std::move(capabilities), refuses)) {
+    server_->moveToThread(&thread_);
+    thread_.start();
+    registered_ = connection_.isConnected() &&
+                  connection_.registerObject(kObjectPath, server_.get(), QDBusConnection::ExportAllSlots) &&
+                  connection_.registerService(kServiceName);
+  }
+  ~ServerHost() {
+    Release();
+    QDBusConnection::disconnectFromBus(connectionName_);
+    thread_.quit();
+    thread_.wait();
+  }
+  /// Gives the name up; the server keeps its records.
+  void Release() {
+    connection_.unregisterService(kServiceName);
+    connection_.unregisterObject(kObjectPath);
+  }
+  bool Registered() const { return registered_; }
+  const FakeNotificationServer& Server() const { return *server_; }
+
+ private:
+  QString connectionName_;
+  QDBusConnection connection_;
+  QThread thread_;
+  std::unique_ptr<FakeNotificationServer> server_;
+  bool registered_ = false;
+};
+
+class FakePopup final : public PopupPort {
+ public:
+  bool ShowPopup(const QString& title, const QString& text, int) override {
+    shown.push_back(title + u"|"_s + text);
+    return true;
+  }
+  std::vector<QString> shown;
+};
+
+class NoTray final : public TrayPort {
+ public:
+  bool HasTray() override { return false; }
+  void ShowTrayMessage(const QString&, const QString&, int) override { ADD_FAILURE() << "no tray here"; }
+};
+
+/// A private dbus-daemon for one test, a client connection to it, and a router over our real port.
+class NotifierBusTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const QString program = QStandardPaths::findExecutable(u"dbus-daemon"_s);
+    if (program.isEmpty()) GTEST_SKIP() << "dbus-daemon is not installed (package dbus)";
+    const std::string config = folder_.File("bus.conf");
+    test::WriteFileBytes(config,
+                         "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+                         " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                         "<busconfig>\n"
+                         "  <type>session</type>\n"
+                         "  <listen>unix:dir=" +
+                             folder_.Path() +
+                             "</listen>\n"
+                             "  <auth>EXTERNAL</auth>\n"
+                             "  <policy context=\"default\">\n"
+                             "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
+                             "    <allow eavesdrop=\"true\"/>\n"
+                             "    <allow own=\"*\"/>\n"
+                             "  </policy>\n"
+                             "</busconfig>\n");
+    daemon_.setProgram(program);
+    daemon_.setArguments({u"--config-file="_s + QString::fromStdString(config), u"--nofork"_s, u"--print-address"_s});
+    daemon_.setProcessChannelMode(QProcess::SeparateChannels);
+    daemon_.start();
+    ASSERT_TRUE(daemon_.waitForStarted(10000)) << daemon_.errorString().toStdString();
+    while (!daemon_.canReadLine() && daemon_.state() == QProcess::Running) {
+      ASSERT_TRUE(daemon_.waitForReadyRead(10000)) << "dbus-daemon printed no address";
+    }
+    address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
+    ASSERT_FALSE(address_.isEmpty());
+    client_ = QDBusConnection::connectToBus(address_, kClientName);
+    ASSERT_TRUE(client_.isConnected()) << client_.lastError().message().toStdString();
+    port_ = std::make_unique<DBusNotificationPort>(client_);
+    router_ = std::make_unique<NotificationRouter>(tray_, *port_, popup_, lastResort_);
+  }
+
+  void TearDown() override {
+    router_.reset();
+    port_.reset();
+    client_ = QDBusConnection(QString());
+    QDBusConnection::disconnectFromBus(kClientName);
+    if (daemon_.state() != QProcess::NotRunning) {
+      ::kill(pid_t(daemon_.processId()), SIGTERM);
+      if (!daemon_.waitForFinished(10000)) {
+        daemon_.kill();
+        daemon_.waitForFinished(10000);
+      }
+    }
+  }
+
+  std::unique_ptr<ServerHost> StartServer(const QString& name, QStringList capabilities, bool refuses = false) {
+    auto host = std::make_unique<ServerHost>(address_, name, std::move(capabilities), refuses);
+    EXPECT_TRUE(host->Registered());
+    return host;
+  }
+
+  const QString kClientName = u"almanex-test-client"_s;
+  test::TempDir folder_;
+  QProcess daemon_;
+  QString address_;
+  QDBusConnection client_{QString()};
+  NoTray tray_;
+  FakePopup popup_;
+  std::ostringstream lastResort_;
+  std::unique_ptr<DBusNotificationPort> port_;
+  std::unique_ptr<NotificationRouter> router_;
+};
+
+TEST_F(NotifierBusTest, NotifyCarriesANoticeAsTheServerExpectsIt) {
+  auto host = StartServer(u"server-plain"_s, {u"body"_s});
+  EXPECT_EQ(router_->Route(u"Double-click here to re-open Almanex software"_s, u"Almanex"_s, BalloonKind::Notice),
+            BalloonRoute::DesktopNotification);
+  const std::vector<ReceivedNotify> received = host->Server().Received();
+  ASSERT_EQ(received.size(), 1u);
+  const ReceivedNotify& call = received[0];
+  EXPECT_EQ(call.signature, u"susssasa{sv}i"_s);
+  EXPECT_EQ(call.appName, u"Almanex"_s);
+  EXPECT_EQ(call.replacesId, 0u);
+  EXPECT_EQ(call.appIcon, u"dialog-information"_s);
+  EXPECT_EQ(call.summary, u"Almanex"_s);
+  EXPECT_EQ(call.body, u"Double-click here to re-open Almanex software"_s);
+  EXPECT_TRUE(call.actions.isEmpty());
+  EXPECT_EQ(call.hints.value(u"urgency"_s).metaType(), QMetaType::fromType<uchar>());
+  EXPECT_EQ(call.hints.value(u"urgency"_s).toInt(), 1);
+  EXPECT_EQ(call.hints.value(u"desktop-entry"_s).toString(), u"Almanex"_s);
+  EXPECT_EQ(call.expireTimeout, 3000);
+  EXPECT_TRUE(popup_.shown.empty());
+}
+
+TEST_F(NotifierBusTest, AReminderNeverExpires) {
+  auto host = StartServer(u"server-plain"_s, {u"body"_s});
+  router_->Route(u"Since Birthday(12/8/2000), it has passed\r\n26 years"_s, u"Tom"_s, BalloonKind::Reminder);
+  const std::vector<ReceivedNotify> received = host->Server().Received();
+  ASSERT_EQ(received.size(), 1u);
+  EXPECT_EQ(received[0].expireTimeout, 0);
+  EXPECT_EQ(received[0].body, u"Since Birthday(12/8/2000), it has passed\n26 years"_s);
+}
+
+struct BusMarkupCase {
+  const char* name;
+  QStringList capabilities;
+  QString body;
+};
+void PrintTo(const BusMarkupCase& row, std::ostream* out) { *out << row.name; }
+
+class NotifierBusMarkupTest : public NotifierBusTest, public ::testing::WithParamInterface<BusMarkupCase> {};
+
+TEST_P(NotifierBusMarkupTest, BodyShowsAsTyped) {
+  auto host = StartServer(u"server"_s, GetParam().capabilities);
+  router_->Route(u"Tom & <Jerry> \"said\" 'hi'"_s, u"Tom & <Jerry>"_s, BalloonKind::Reminder);
+  const std::vector<ReceivedNotify> received = host->Server().Received();
+  ASSERT_EQ(received.size(), 1u);
+  EXPECT_EQ(received[0].summary, u"Tom & <Jerry>"_s);
+  EXPECT_EQ(received[0].body, GetParam().body);
+}
+
+const BusMarkupCase kBusMarkupCases[] = {
+    {"PlainServer", {u"body"_s, u"actions"_s}, u"Tom & <Jerry> \"said\" 'hi'"_s},
+    {"MarkupServer", {u"body"_s, u"body-markup"_s}, u"Tom &amp; &lt;Jerry&gt; &quot;said&quot; &#39;hi&#39;"_s},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, NotifierBusMarkupTest, ::testing::ValuesIn(kBusMarkupCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(NotifierBusTest, CapabilitiesAreAskedOncePerServer) {
+  auto plain = StartServer(u"server-plain"_s, {u"body"_s});
+  router_->Route(u"a & b"_s, u"one"_s, BalloonKind::Notice);
+  router_->Route(u"a & b"_s, u"two"_s, BalloonKind::Notice);
+  EXPECT_EQ(plain->Server().CapabilityQuestions(), 1);
+  ASSERT_EQ(plain->Server().Received().size(), 2u);
+
+  // Another server takes the name over (a different desktop's daemon): it is asked afresh.
+  plain->Release();
+  auto markup = StartServer(u"server-markup"_s, {u"body"_s, u"body-markup"_s});
+  router_->Route(u"a & b"_s, u"three"_s, BalloonKind::Notice);
+  router_->Route(u"a & b"_s, u"four"_s, BalloonKind::Notice);
+  EXPECT_EQ(markup->Server().CapabilityQuestions(), 1);
+  const std::vector<ReceivedNotify> received = markup->Server().Received();
+  ASSERT_EQ(received.size(), 2u);
+  EXPECT_EQ(received[0].body, u"a &amp; b"_s);
+  EXPECT_EQ(received[1].body, u"a &amp; b"_s);
+  EXPECT_EQ(plain->Server().Received().size(), 2u);
+}
+
+TEST_F(NotifierBusTest, WithoutAServerTheBalloonGoesToThePopup) {
+  EXPECT_EQ(port_->Capabilities(), std::nullopt);
+  EXPECT_EQ(router_->Route(u"Tom & <Jerry>"_s, u"Reminder"_s, BalloonKind::Reminder), BalloonRoute::Popup);
+  ASSERT_EQ(popup_.shown.size(), 1u);
+  EXPECT_EQ(popup_.shown[0], u"Reminder|Tom & <Jerry>"_s);
+}
+
+TEST_F(NotifierBusTest, ARefusingServerLeavesTheBalloonToThePopup) {
+  auto host = StartServer(u"server-refusing"_s, {u"body"_s}, true);
+  EXPECT_EQ(router_->Route(u"text"_s, u"title"_s, BalloonKind::Reminder), BalloonRoute::Popup);
+  EXPECT_EQ(host->Server().Received().size(), 1u);
+  ASSERT_EQ(popup_.shown.size(), 1u);
+  EXPECT_EQ(popup_.shown[0], u"title|text"_s);
+}
+
+TEST_F(NotifierBusTest, AServerThatLeftIsNoLongerTrusted) {
+  auto host = StartServer(u"server-plain"_s, {u"body"_s});
+  EXPECT_EQ(router_->Route(u"first"_s, u"t"_s, BalloonKind::Reminder), BalloonRoute::DesktopNotification);
+  host.reset();  // the server ends; its cached capabilities must not make us think it is there
+  EXPECT_EQ(router_->Route(u"second"_s, u"t"_s, BalloonKind::Reminder), BalloonRoute::Popup);
+  ASSERT_EQ(popup_.shown.size(), 1u);
+  EXPECT_EQ(popup_.shown[0], u"t|second"_s);
+}
+
+TEST(NotifierNoBus, ADisconnectedBusMeansNoService) {
+  DBusNotificationPort port(QDBusConnection::connectToBus(u"unix:path=/nonexistent/almanex-bus"_s, u"nowhere"_s));
+  EXPECT_EQ(port.Capabilities(), std::nullopt);
+  EXPECT_FALSE(port.Notify(NotificationRouter::BuildDesktopNotification(u"t"_s, u"t"_s, BalloonKind::Notice, false)));
+  QDBusConnection::disconnectFromBus(u"nowhere"_s);
+}
+
+}  // namespace
+}  // namespace almanex
+
+#include "NotifierBusTest.moc"

@@ -1,0 +1,86 @@
+#pragma once
+// Shared by the settings-store, registry-helper and autostart tests: a private environment per test and a
+// trace sink that records every line.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "datetime/Trace.h"
+#include "platform/Registry.h"
+#include "tests/common/TestSupport.h"
+
+namespace almanex {
+
+/// Names the status in test failure messages.
+inline void PrintTo(RegistryStatus status, std::ostream* out) {
+  static constexpr const char* kNames[] = {"Ok",          "NotFound",    "WrongType", "Unreadable",
+                                           "InvalidName", "WriteFailed", "NotOpen"};
+  *out << kNames[static_cast<int>(status)];
+}
+
+}  // namespace almanex
+
+namespace almanex::test {
+
+/// Records "source\tmessage" for every trace line while installed.
+class RecordingTracer : public TraceSink {
+ public:
+  RecordingTracer() { SetTracer(this); }
+  ~RecordingTracer() override { SetTracer(nullptr); }
+  RecordingTracer(const RecordingTracer&) = delete;
+  RecordingTracer& operator=(const RecordingTracer&) = delete;
+
+  bool Send(std::string_view source, FunctionRef<std::string()> message) override {
+    lines.push_back(std::string(source) + "\t" + message());
+    return true;
+  }
+
+  std::vector<std::string> lines;
+};
+
+/// Sets an environment variable for the lifetime of the object and restores the old state afterwards.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, std::optional<std::string> value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    if (value) {
+      setenv(name, value->c_str(), 1);
+    } else {
+      unsetenv(name);
+    }
+  }
+  ~ScopedEnvironment() {
+    if (old_) {
+      setenv(name_, old_->c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+/// Every test gets fresh, empty config folders: the user's (XDG_CONFIG_HOME) and the system-wide one
+/// (XDG_CONFIG_DIRS). Neither exists yet, so the code under test has to create them.
+class PrivateConfigTest : public ::testing::Test {
+ protected:
+  TempDir root_;
+  const std::string configHome_ = root_.File("config");
+  const std::string configDirs_ = root_.File("etc-xdg");
+  ScopedEnvironment home_{"XDG_CONFIG_HOME", configHome_};
+  ScopedEnvironment dirs_{"XDG_CONFIG_DIRS", configDirs_};
+  ScopedEnvironment runtime_{"XDG_RUNTIME_DIR", root_.Path()};
+
+  std::string RegistryFile() const { return configHome_ + "/Quorvel/Almanex/registry.reg"; }
+};
+
+}  // namespace almanex::test
