@@ -1,19 +1,40 @@
 #include "MainForm.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
+#include <QMenu>
+#include <QMenuBar>
 #include <QStatusBar>
 
 #include "EventListModel.h"
+#include "ReminderScheduler.h"
+#include "datetime/DateFormat.h"
 #include "datetime/DateTimeUnit.h"
 #include "grid/GridView.h"
+#include "platform/AutoStart.h"
+#include "platform/CommRegistry.h"
 #include "platform/CommUnit.h"
+#include "platform/FailureHandler.h"
+#include "platform/TrayIconUnit.h"
+#include "store/ConfigFile.h"
 #include "store/EventList.h"
 #include "store/IniFile.h"
 
 namespace almanex {
+namespace {
+
+const QString kGridSettingsSection = QStringLiteral("GridSettings");
+
+std::string ColumnWidthKey(int column) { return "ColWidth" + std::to_string(column); }
+
+QString Title() { return QString::fromLatin1(kApplicationTitle); }
+
+}  // namespace
 
 TFrmMain::TFrmMain(Services services, QWidget* parent) : QMainWindow(parent), services_(std::move(services)) {
-  setWindowTitle(QString::fromLatin1(kApplicationTitle));
+  setWindowTitle(Title());
+  setWindowIcon(TTrayIcon::BuiltInIcon());
   resize(900, 425);
   model_ = new EventListModel(services_.settings, this);
   StringGridMain = new GridView(this);
@@ -21,19 +42,126 @@ TFrmMain::TFrmMain(Services services, QWidget* parent) : QMainWindow(parent), se
   StringGridMain->setModel(model_);
   setCentralWidget(StringGridMain);
   statusBar();
+  CreateActions();
   connect(model_, &EventListModel::CalculationFailed, this, &TFrmMain::ShowCalculationFailure);
   Timer1.setInterval(1000);
   connect(&Timer1, &QTimer::timeout, this, &TFrmMain::Timer1Timer);
   FormCreate();
 }
 
-TFrmMain::~TFrmMain() { Timer1.stop(); }
+TFrmMain::~TFrmMain() { FormDestroy(); }
+
+void TFrmMain::CreateActions() {
+  ActionShow = new QAction(tr("&Show main window"), this);
+  ActionShow->setStatusTip(tr("Show the main window"));
+  connect(ActionShow, &QAction::triggered, this, &TFrmMain::ActionShowExecute);
+  ActionHide = new QAction(tr("&Hide"), this);
+  ActionHide->setStatusTip(tr("Hide the program"));
+  connect(ActionHide, &QAction::triggered, this, &QWidget::close);
+  ActionExit = new QAction(tr("E&xit"), this);
+  ActionExit->setStatusTip(tr("Exit"));
+  connect(ActionExit, &QAction::triggered, this, &TFrmMain::ActionExitExecute);
+  // The links and the about box come with the shell launcher and the about dialog.
+  ActionHomePage = new QAction(tr("Home &Page"), this);
+  ActionHomePage->setStatusTip(tr("Visit home page"));
+  ActionMailToAuthor = new QAction(tr("&Mail to Author"), this);
+  ActionMailToAuthor->setStatusTip(tr("Write a mail to author"));
+  ActionAbout = new QAction(tr("&About..."), this);
+  ActionAbout->setStatusTip(tr("About this program"));
+
+  PopupMenuTrayIcon = new QMenu(this);
+  PopupMenuTrayIcon->setObjectName(QStringLiteral("PopupMenuTrayIcon"));
+  PopupMenuTrayIcon->addAction(ActionShow);
+  PopupMenuTrayIcon->addSeparator();
+  PopupMenuTrayIcon->addAction(ActionHomePage);
+  PopupMenuTrayIcon->addAction(ActionMailToAuthor);
+  PopupMenuTrayIcon->addSeparator();
+  PopupMenuTrayIcon->addAction(ActionAbout);
+  PopupMenuTrayIcon->addSeparator();
+  PopupMenuTrayIcon->addAction(ActionExit);
+
+  fileMenu_ = menuBar()->addMenu(tr("&File"));
+  fileMenu_->addAction(ActionHide);
+}
 
 void TFrmMain::FormCreate() {
   bExitRequested = false;
+  StringGridMain->SetPrintTitle(QStringLiteral("Created by ") + Title());
+  ReadFormPosition(*this);
+  if (!services_.executablePath.empty()) RegisterAutoStart(kApplicationTitle, services_.executablePath);
+  TrayIcon = new TTrayIcon(this, this);
+  if (services_.trayProbe) TrayIcon->SetTrayProbe(services_.trayProbe);
+  if (services_.balloons != nullptr) TrayIcon->SetBalloonSink(services_.balloons);
+  TrayIcon->SetContextMenu(PopupMenuTrayIcon);
+  connect(TrayIcon, &TTrayIcon::DoubleClicked, this, &TFrmMain::ActionShowExecute);
+  connect(TrayIcon, &TTrayIcon::TipAboutToShow, this, [this] { TrayIcon->ModifyIcon(GetTrayTipText()); });
+  connect(TrayIcon, &TTrayIcon::TrayAppeared, this, &TFrmMain::UseTray);
+  TrayIcon->AddIcon();
+  TrayIcon->ShowBalloon(QString::fromLatin1(kReopenNotice), Title());
+  hasTray_ = TrayIcon->IsTrayAvailable();
+  if (!hasTray_) fileMenu_->addAction(ActionExit);  // nothing else would offer it
+  // Reminders go through the icon, which cuts them to the balloon's limits before delivery.
+  scheduler_ =
+      std::make_unique<ReminderScheduler>(services_.configPath, services_.clock, services_.settings, *TrayIcon);
   InitGridColumns();
   LoadEventList();
+  LoadGridSettings();
   Timer1.start();
+}
+
+void TFrmMain::UseTray() {
+  hasTray_ = true;
+  fileMenu_->removeAction(ActionExit);
+}
+
+void TFrmMain::FormDestroy() {
+  if (destroyed_) return;
+  destroyed_ = true;
+  std::string failure;
+  WriteFormPosition(*this);
+  try {
+    SaveGridSettings();
+  } catch (const std::exception& error) {
+    // The save does not catch its write failure; the window still finishes closing before it is shown.
+    failure = error.what();
+  }
+  Timer1.stop();
+  if (TrayIcon != nullptr) TrayIcon->DeleteIcon();
+  if (!failure.empty()) ReportUnexpectedFailure(failure);
+}
+
+void TFrmMain::closeEvent(QCloseEvent* event) {
+  if (bExitRequested) {
+    FormDestroy();
+    event->accept();
+    QCoreApplication::quit();
+    return;
+  }
+  event->ignore();
+  if (!hasTray_) {
+    showMinimized();  // with no tray icon to come back from, the window must stay reachable
+    return;
+  }
+  hide();
+  TrayIcon->ShowBalloon(QString::fromLatin1(kReopenNotice), Title());
+}
+
+void TFrmMain::ActionShowExecute() {
+  show();
+  if (isMinimized()) showNormal();
+  raise();
+  activateWindow();
+}
+
+void TFrmMain::ActionExitExecute() {
+  bExitRequested = true;
+  close();
+}
+
+void TFrmMain::WMQueryEndSession() {
+  // Stays set even if the session end is cancelled: from now on closing the window ends the program.
+  bExitRequested = true;
+  close();
 }
 
 void TFrmMain::InitGridColumns() {
@@ -49,9 +177,43 @@ void TFrmMain::LoadEventList() {
   model_->SetEvents(std::move(list));
 }
 
+void TFrmMain::LoadGridSettings() {
+  const IniFile file(services_.configPath());
+  const std::string section = kGridSettingsSection.toStdString();
+  for (int column = 0; column < model_->columnCount(); ++column) {
+    const int width = file.ReadInteger(section, ColumnWidthKey(column), 0);
+    if (width != 0) StringGridMain->SetColumnWidth(column, width);
+  }
+}
+
+void TFrmMain::SaveGridSettings() {
+  const std::string path = services_.configPath();
+  if (!EnsureFileExists(path)) {
+    CommShowMessage(16, FailToCreateFileMessage(path));
+    return;
+  }
+  IniFile file(path);
+  const std::string section = kGridSettingsSection.toStdString();
+  for (int column = 0; column < model_->columnCount(); ++column) {
+    file.WriteInteger(section, ColumnWidthKey(column), StringGridMain->ColumnWidth(column));
+  }
+  file.Flush();
+}
+
 void TFrmMain::RefreshSpans() { model_->SetNow(services_.clock.Now()); }
 
-void TFrmMain::Timer1Timer() { RefreshSpans(); }
+void TFrmMain::Timer1Timer() {
+  RefreshSpans();
+  if (TrayIcon->CheckTrayAppeared()) UseTray();
+  TrayIcon->RefreshTip();
+  scheduler_->Tick();
+}
+
+QString TFrmMain::GetTrayTipText() const {
+  const DateTime now = services_.clock.Now();
+  return QString::fromLatin1(kTrayTipHead) + QString::fromStdString(DateTimeToText(now, services_.settings)) +
+         QStringLiteral(", ") + QString::fromStdString(FullDayName(now, services_.settings));
+}
 
 void TFrmMain::ShowCalculationFailure(const QString& section, const QString& message) {
   Q_UNUSED(section);

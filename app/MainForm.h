@@ -1,34 +1,60 @@
 #pragma once
-// The main window: the event grid, refreshed once a second.
+// The main window: the event grid refreshed once a second, the tray icon it lives behind, and the
+// reminder scheduler that runs on the same tick.
+//
+// States: Hidden (created, or closed while no exit was asked for: only the tray icon shows), Shown
+// (ActionShow), Ending (a close once bExitRequested is set: placement and column widths are saved,
+// the timer stops, the icon goes, the event loop ends). Without a tray the window is shown at start,
+// closing it minimises it, and the File menu offers Exit; a tray that appears later is used from then on.
 
 #include <QMainWindow>
 #include <QTimer>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "datetime/Clock.h"
 #include "datetime/FormatSettings.h"
 
+class QAction;
+class QMenu;
+
 namespace almanex {
 
 /// The application title: the window caption, the title of notices, the name of the autostart entry.
 inline constexpr const char* kApplicationTitle = "Almanex";
+/// The notice shown at start and at every hiding.
+inline constexpr const char* kReopenNotice = "Double-click here to re-open Almanex software";
+/// The first line of the tray tip.
+inline constexpr const char* kTrayTipHead = "Almanex, my work partner.\r\n";
 
+class BalloonSink;
 class EventListModel;
 class GridView;
+class ReminderScheduler;
+class TTrayIcon;
 
 class TFrmMain : public QMainWindow {
   Q_OBJECT
 
  public:
-  /// What the window works with: the clock of every tick, the user's formats, and the configuration
-  /// file's path (asked anew at every access).
+  /// What the window works with.
   struct Services {
+    /// The clock of every tick.
     const Clock& clock;
+    /// The user's regional formats.
     FormatSettings settings;
+    /// The configuration file's path, asked anew at every access.
     std::function<std::string()> configPath;
+    /// The running executable, registered for autostart; empty registers nothing.
+    std::string executablePath = {};
+    /// Where balloons go; null: the tray icon's own delivery.
+    BalloonSink* balloons = nullptr;
+    /// Whether a tray exists; null: ask Qt.
+    std::function<bool()> trayProbe = {};
   };
 
+  /// Runs the creation steps; the window stays hidden when a tray exists.
   explicit TFrmMain(Services services, QWidget* parent = nullptr);
   ~TFrmMain() override;
 
@@ -38,8 +64,19 @@ class TFrmMain : public QMainWindow {
   void LoadEventList();
   /// Rewrites the span columns of every row for the clock's now.
   void RefreshSpans();
-  /// The handler of Timer1, once a second.
+  /// The handler of Timer1, once a second: refresh, tray tip, then the reminder scheduler. A failed
+  /// write of a reminded mark is thrown on, to the handler of unexpected failures.
   void Timer1Timer();
+  /// Applies the column widths stored in the configuration file; 0 or missing keeps the built-in width.
+  void LoadGridSettings();
+  /// Stores every column width in the configuration file, creating the file when it is missing.
+  void SaveGridSettings();
+  /// The end of the session: from now on a close ends the program; then closes.
+  void WMQueryEndSession();
+  /// The tray tip: the first line, then the date and time, ", " and the day's full name.
+  QString GetTrayTipText() const;
+  /// Whether the window lives behind a tray icon (closing hides) or not (closing minimises).
+  bool HasTray() const { return hasTray_; }
 
   GridView* StringGridMain = nullptr;
   QTimer Timer1;
@@ -47,14 +84,37 @@ class TFrmMain : public QMainWindow {
   std::string strNextEventName;
   bool bExitRequested = false;
 
+  QAction* ActionShow = nullptr;
+  QAction* ActionHide = nullptr;
+  QAction* ActionExit = nullptr;
+  QAction* ActionHomePage = nullptr;
+  QAction* ActionMailToAuthor = nullptr;
+  QAction* ActionAbout = nullptr;
+  QMenu* PopupMenuTrayIcon = nullptr;
+  TTrayIcon* TrayIcon = nullptr;
+
   EventListModel& Model() { return *model_; }
+  ReminderScheduler& Scheduler() { return *scheduler_; }
+
+ protected:
+  /// The close rule: with bExitRequested the window closes for good, otherwise it only hides.
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void FormCreate();
+  void FormDestroy();
+  void CreateActions();
+  void UseTray();
+  void ActionShowExecute();
+  void ActionExitExecute();
   void ShowCalculationFailure(const QString& section, const QString& message);
 
   Services services_;
   EventListModel* model_ = nullptr;
+  std::unique_ptr<ReminderScheduler> scheduler_;
+  QMenu* fileMenu_ = nullptr;
+  bool hasTray_ = false;
+  bool destroyed_ = false;
 };
 
 }  // namespace almanex

@@ -58,31 +58,37 @@ void FindNextReminder(const IniFile& file, DateTime now, const FormatSettings& s
     const DateTime remind = today + TimeOf(file.ReadTime(section, "RemindTime", now, settings));
     if (Milliseconds(remind) >= bound) continue;
 
-    DateTime eventDate = today;
-    DateTime eventTime = 0;
-    if (file.ReadBool(section, "DateChecked", true)) eventDate = file.ReadDate(section, "Date", today, settings);
-    if (file.ReadBool(section, "TimeChecked", true)) eventTime = file.ReadTime(section, "Time", 0, settings);
-
     next.bFound = true;
     next.dtRemindTime = remind;
-    next.dtEventDateTime = DateOf(eventDate) + TimeOf(eventTime);
-    next.strTitle = DisplayText(file.ReadString(section, "Title", ""));
-    next.strTypeDesc = DisplayText(file.ReadString(section, "TypeDesc", ""));
-    next.strSection = section;
+    ReadReminderEvent(file, section, now, settings, next, way);
     bound = Milliseconds(remind);
     TraceLazy(kSchedulerTraceSource,
               [&] { return "SearchNextReminder: find a reminder. theNextReminder.strTitle: " + next.strTitle; });
-
-    way.RemindOfYears = file.ReadBool(section, "RemindOfYears", true);
-    way.RemindOfMonths = file.ReadBool(section, "RemindOfMonths", true);
-    way.RemindOfWeeks = file.ReadBool(section, "RemindOfWeeks", true);
-    way.RemindOfDays = file.ReadBool(section, "RemindOfDays", true);
-    way.RemindOfHours = file.ReadBool(section, "RemindOfHours", true);
-    way.RemindOfMinutes = file.ReadBool(section, "RemindOfMinutes", true);
-    way.RemindOfSeconds = file.ReadBool(section, "RemindOfSeconds", true);
-    way.LastSentence = DisplayText(file.ReadString(section, "LastSentence", ""));
-    way.FirstSentence = DisplayText(file.ReadString(section, "FirstSentence", ""));
   }
+}
+
+void ReadReminderEvent(const IniFile& file, const std::string& section, DateTime now, const FormatSettings& settings,
+                       TNextReminder& next, TReminderWay& way) {
+  const DateTime today = DateOf(now);
+  DateTime eventDate = today;
+  DateTime eventTime = 0;
+  if (file.ReadBool(section, "DateChecked", true)) eventDate = file.ReadDate(section, "Date", today, settings);
+  if (file.ReadBool(section, "TimeChecked", true)) eventTime = file.ReadTime(section, "Time", 0, settings);
+
+  next.dtEventDateTime = DateOf(eventDate) + TimeOf(eventTime);
+  next.strTitle = DisplayText(file.ReadString(section, "Title", ""));
+  next.strTypeDesc = DisplayText(file.ReadString(section, "TypeDesc", ""));
+  next.strSection = section;
+
+  way.RemindOfYears = file.ReadBool(section, "RemindOfYears", true);
+  way.RemindOfMonths = file.ReadBool(section, "RemindOfMonths", true);
+  way.RemindOfWeeks = file.ReadBool(section, "RemindOfWeeks", true);
+  way.RemindOfDays = file.ReadBool(section, "RemindOfDays", true);
+  way.RemindOfHours = file.ReadBool(section, "RemindOfHours", true);
+  way.RemindOfMinutes = file.ReadBool(section, "RemindOfMinutes", true);
+  way.RemindOfSeconds = file.ReadBool(section, "RemindOfSeconds", true);
+  way.LastSentence = DisplayText(file.ReadString(section, "LastSentence", ""));
+  way.FirstSentence = DisplayText(file.ReadString(section, "FirstSentence", ""));
 }
 
 ReminderScheduler::ReminderScheduler(std::function<std::string()> configPath, const Clock& clock,
@@ -98,7 +104,11 @@ ReminderScheduler::ReminderScheduler(std::function<std::string()> configPath, co
       balloons_(balloons),
       next_(next),
       way_(way),
-      operations_(operations) {}
+      operations_(operations) {
+  // A new scheduler is a new start: nothing pending, no search made yet.
+  next_ = TNextReminder{};
+  way_ = TReminderWay{};
+}
 
 DateTime ReminderScheduler::Now() const {
   return static_cast<double>(Milliseconds(clock_.Now())) / kMillisecondsPerDay;

@@ -38,6 +38,15 @@ DateTime EndOfDay(DateTime value);
 void FindNextReminder(const IniFile& file, DateTime now, const FormatSettings& settings, TNextReminder& next,
                       TReminderWay& way);
 
+/// What a reminder of `section` shows, read as the search reads it: `dtEventDateTime` is the event's
+/// `Date` (default today) when `DateChecked` (default true), else today, plus its `Time` (default
+/// midnight) when `TimeChecked` (default true); `strTitle` and `strTypeDesc` its `Title` and `TypeDesc`
+/// as display texts; `strSection` the name as given. `way` gets the seven `RemindOf...` flags (default
+/// true) and `LastSentence` and `FirstSentence` (default empty). Today is the date of `now`. bFound and
+/// dtRemindTime are left alone. Reads only.
+void ReadReminderEvent(const IniFile& file, const std::string& section, DateTime now, const FormatSettings& settings,
+                       TNextReminder& next, TReminderWay& way);
+
 /// The scheduler, owned by the main window and driven by its one-second timer.
 ///
 /// Every file operation asks `configPath` once for the path and opens the file once; nothing of the

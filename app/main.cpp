@@ -1,28 +1,40 @@
-// Almanex: start-up. One instance per session; the main window lives until Exit.
+// Almanex: start-up. One instance per session; the main window lives behind its tray icon until Exit
+// or the end of the session.
 
-#include <QApplication>
-
+#include "AlmanexApplication.h"
 #include "MainForm.h"
 #include "SingleInstance.h"
 #include "platform/DebugAgentUnit.h"
+#include "platform/FailureHandler.h"
 #include "platform/LocaleBridge.h"
+#include "platform/SessionEnd.h"
 #include "platform/SystemClock.h"
 #include "store/ConfigFile.h"
 
 int main(int argc, char** argv) {
-  QApplication application(argc, argv);
+  almanex::AlmanexApplication application(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(almanex::kApplicationTitle));
   QApplication::setOrganizationName(QStringLiteral("Quorvel"));
+  QApplication::setDesktopFileName(QStringLiteral("Almanex"));
+  // The window hides into the tray; only Exit or the end of the session ends the program.
+  QApplication::setQuitOnLastWindowClosed(false);
 
   almanex::SingleInstance instance;
   if (instance.IsPreviousInstanceRunning()) return 0;
 
+  almanex::InstallTerminateHandler();
   almanex::DebugAgentTraceSink traceSink;
   almanex::SetTracer(&traceSink);
 
   const almanex::SystemClock clock;
-  almanex::TFrmMain form({clock, almanex::UserFormatSettings(), [] { return almanex::ConfigFilePath(); }});
-  form.show();
+  almanex::TFrmMain form({.clock = clock,
+                          .settings = almanex::UserFormatSettings(),
+                          .configPath = [] { return almanex::ConfigFilePath(); },
+                          .executablePath = almanex::ExecutablePath()});
+  almanex::SessionEndWatcher sessionEnd;
+  QObject::connect(&sessionEnd, &almanex::SessionEndWatcher::EndRequested, &form,
+                   &almanex::TFrmMain::WMQueryEndSession);
+  if (!form.HasTray()) form.show();
   const int status = QApplication::exec();
   almanex::SetTracer(nullptr);
   return status;

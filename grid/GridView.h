@@ -74,6 +74,10 @@ class GridView : public QTableView {
   /// Puts SelectionText() on the clipboard. Ctrl+C in the grid does the same.
   void CopySelectionToClipboard() const;
 
+  /// The title printed at the top of every page.
+  void SetPrintTitle(const QString& title) { printTitle_ = title; }
+  const QString& PrintTitle() const { return printTitle_; }
+
   // Printing, print preview and the print settings dialog belong here. They print every row in the
   // order shown, with the titles and the frozen column on each page and the bands drawn.
 
@@ -103,6 +107,7 @@ class GridView : public QTableView {
   QList<int> SelectedProxyRows() const;
 
   MultiKeySortProxy* proxy_ = nullptr;
+  QString printTitle_;
   QTableView* frozen_ = nullptr;
   /// The modifiers of the last mouse press or release on a title, read when the header reports the click.
   Qt::KeyboardModifiers titleClickModifiers_;

@@ -55,7 +55,7 @@ QString CutTrayTip(const QString& text);
 ///
 /// Used on the user-interface thread only. Without an owner (null, or destroyed meanwhile) AddIcon,
 /// ModifyIcon and DeleteIcon do nothing; ShowBalloon still delivers, since a reminder must not be lost.
-class TTrayIcon final : public QObject {
+class TTrayIcon final : public QObject, public BalloonSink {
   Q_OBJECT
 
  public:
@@ -75,7 +75,7 @@ class TTrayIcon final : public QObject {
   void ModifyIcon(const QString& text);
   /// Shows a balloon: text cut to 255 characters, title to 63; information icon; a notice lasts
   /// 3000 ms, a reminder stays until dismissed. The tip is not touched. Delivery: Notifier.h.
-  void ShowBalloon(const QString& text, const QString& title, BalloonKind kind = BalloonKind::Notice);
+  void ShowBalloon(const QString& text, const QString& title, BalloonKind kind = BalloonKind::Notice) override;
   /// Removes the icon from the tray.
   void DeleteIcon();
 

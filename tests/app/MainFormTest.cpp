@@ -42,7 +42,13 @@ class MainFormTest : public ::testing::Test {
 
   RecordingPresenter presenter;
   ManualClock clock{test::MakeDateTime(2026, 12, 25, 12)};
-  const std::string fixture = std::string(ALMANEX_FIXTURES) + "/events.ini";
+  test::TempDir tree;
+  // A copy: closing the window writes the column widths into the file.
+  const std::string fixture = [this] {
+    const std::string copy = tree.File("Config.INI");
+    test::WriteFileBytes(copy, test::ReadFileBytes(std::string(ALMANEX_FIXTURES) + "/events.ini"));
+    return copy;
+  }();
 };
 
 TEST_F(MainFormTest, ShowsEveryEventOfTheFileWithItsSpansAfterTheFirstTick) {
@@ -112,14 +118,18 @@ TEST_F(MainFormTest, EmptyAndMissingFilesShowOnlyTheTitleRow) {
     EXPECT_EQ(form->strNextEventName, "Event1");
     EXPECT_FALSE(form->StringGridMain->IsFirstColumnFrozen());
   }
-  EXPECT_FALSE(test::FileExists(folder.File("missing.ini"))) << "loading creates nothing";
   EXPECT_TRUE(presenter.boxes.empty());
 }
 
-TEST_F(MainFormTest, BuiltInColumnWidths) {
-  auto form = Open(fixture);
-  const int expected[] = {62, 128, 102, 53, 82, 50, 59, 57, 56, 62, 69};
-  for (int column = 0; column < 11; ++column) EXPECT_EQ(form->StringGridMain->ColumnWidth(column), expected[column]);
+TEST_F(MainFormTest, BuiltInColumnWidthsUntilTheFileSaysOtherwise) {
+  test::TempDir folder;
+  const std::string path = folder.File("Config.INI");
+  test::WriteFileBytes(path, "[GridSettings]\r\nColWidth1=$A0\r\nColWidth3=0\r\nColWidth4=junk\r\nColWidth5=75\r\n");
+  auto form = Open(path);
+  const int expected[] = {62, 160, 102, 53, 82, 75, 59, 57, 56, 62, 69};
+  for (int column = 0; column < 11; ++column) {
+    EXPECT_EQ(form->StringGridMain->ColumnWidth(column), expected[column]) << column;
+  }
 }
 
 TEST_F(MainFormTest, CalculationThatKeepsFailingShowsOneWarningBox) {

@@ -4,6 +4,7 @@
 #include <QString>
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <functional>
 #include <map>
 #include <optional>
@@ -14,7 +15,9 @@
 #include "app/ReminderScheduler.h"
 #include "datetime/DateFormat.h"
 #include "datetime/DateTimeUnit.h"
+#include "datetime/IntervalReport.h"
 #include "platform/LocaleBridge.h"
+#include "recurrence/IniRecurrenceUnit.h"
 #include "store/ConfigFile.h"
 #include "store/EventList.h"
 #include "store/IniFile.h"
@@ -24,10 +27,36 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: almanex-cli list [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] [--locale NAME]\n"
-    "       almanex-cli next [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] [--locale NAME]\n";
+    "       almanex-cli next [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] [--locale NAME]\n"
+    "       almanex-cli due --day YYYY-MM-DD [--days N] [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] "
+    "[--locale NAME]\n"
+    "       almanex-cli sentence --section NAME [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] [--locale NAME]\n"
+    "       almanex-cli report --section NAME [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] [--locale NAME]\n"
+    "       almanex-cli --help\n";
+
+/// What --help prints after the usage.
+constexpr const char* kHelp =
+    "\n"
+    "  list      the event list: one line per event in file order, the twelve column texts separated by TAB\n"
+    "  next      the reminder pending at --now (Reminded marks count): section, remind moment, title and\n"
+    "            sentence, separated by TAB; nothing when none is pending\n"
+    "  due       \"YYYY-MM-DD<TAB>section\" for every event due on each of N days from --day (N from 1 to\n"
+    "            36600, default 1), days ascending, sections in file order; Reminded marks are ignored;\n"
+    "            --now stands for a missing RPStartDate, RPEndDate or RPOnceDate\n"
+    "  sentence  the reminder sentence the event would show at --now, with its own wording\n"
+    "  report    the interval report between --now and the event, in plain text; its CR LF line breaks\n"
+    "            are printed as LF\n"
+    "\n"
+    "The event's date-time is its Date (default today; today when DateChecked=0) at its Time (default\n"
+    "midnight; midnight when TimeChecked=0). Section names ignore letter case. --config defaults to the\n"
+    "program's Config.INI, --now to the current time, --locale to the user's locale. The file is only\n"
+    "read. Every output line ends with LF. Exit status 2: a bad argument, date or section name; 1: the\n"
+    "report's calculation failed (the report is printed all the same).\n";
 
 /// The form of --now, and of the moments the commands print.
 constexpr const char* kIsoPattern = "yyyy-mm-dd hh:nn:ss";
+/// The form of --day, and of the days `due` prints.
+constexpr const char* kIsoDayPattern = "yyyy-mm-dd";
 
 /// A bad command line; its message goes to stderr with the usage.
 class UsageError : public std::runtime_error {
@@ -73,6 +102,13 @@ struct Context {
   DateTime now = 0;
   FormatSettings settings;
 };
+
+/// The value of an option the command cannot do without.
+std::string Required(const Options& options, const std::string& name, std::string_view form) {
+  auto value = options.Get(name);
+  if (!value) throw UsageError("missing option --" + name + " " + std::string(form));
+  return std::move(*value);
+}
 
 DateTime ParseNow(const std::string& text) {
   static const FormatSettings kIso;
@@ -136,10 +172,153 @@ int Next(const std::vector<std::string>& arguments, std::ostream& out, const Clo
   return kExitOk;
 }
 
-using Command = std::function<int(const std::vector<std::string>&, std::ostream&, const Clock&)>;
+/// --day: exactly YYYY-MM-DD (a script's typo such as a two-digit year is refused, not guessed).
+DateTime ParseDay(const std::string& text) {
+  static const FormatSettings kIso;
+  bool shaped = text.size() == 10 && text[4] == '-' && text[7] == '-';
+  for (std::size_t i = 0; shaped && i < text.size(); ++i) {
+    if (i != 4 && i != 7 && (text[i] < '0' || text[i] > '9')) shaped = false;
+  }
+  const auto value = shaped ? ParseDateTime(kIsoDayPattern, text, kIso) : std::nullopt;
+  if (!value) throw UsageError("--day must be a date YYYY-MM-DD, not '" + text + "'");
+  return *value;
+}
+
+/// --days: a whole number from 1 to kMaxDueDays; 1 when absent.
+int ParseDays(const std::optional<std::string>& text) {
+  if (!text) return 1;
+  int days = 0;
+  const char* const end = text->data() + text->size();
+  const auto [stop, error] = std::from_chars(text->data(), end, days);
+  if (error != std::errc() || stop != end || days < 1 || days > kMaxDueDays) {
+    throw UsageError("--days must be a whole number from 1 to " + std::to_string(kMaxDueDays) + ", not '" + *text +
+                     "'");
+  }
+  return days;
+}
+
+/// The event sections whose patterns make each of N days from --day a reminder day. The file is parsed
+/// once and each section's pattern read once; the days are then tested on the patterns alone.
+int Due(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock) {
+  const Options options(arguments, 1, {"config", "now", "locale", "day", "days"});
+  const Context context = ReadContext(options, clock);
+  const DateTime first = ParseDay(Required(options, "day", "YYYY-MM-DD"));
+  const int days = ParseDays(options.Get("days"));
+  // first and the last day are midnights; the last one must still be a date the program can write.
+  if (first + (days - 1) > kMaxDateTime) throw UsageError("--day and --days reach past 9999-12-31");
+
+  struct Candidate {
+    std::string field;  // the section name as printed
+    RecurrencePattern pattern;
+  };
+  std::vector<Candidate> candidates;
+  {
+    const IniFile file(context.configPath);
+    const std::vector<std::string> sections = file.SectionNames();
+    candidates.reserve(sections.size());
+    for (const std::string& section : sections) {
+      if (!IsEventSection(section)) continue;
+      candidates.push_back({Field(section), ReadRecurrencePattern(file, section, context.now, context.settings)});
+    }
+  }
+
+  static const FormatSettings kIso;
+  std::string buffer;
+  buffer.reserve(1 << 16);
+  for (int offset = 0; offset < days; ++offset) {
+    const DateTime day = first + offset;  // midnight: first is one and offset whole
+    const std::string dayText = FormatDateTime(kIsoDayPattern, day, kIso);
+    for (const Candidate& candidate : candidates) {
+      if (!IsDue(candidate.pattern, day, context.settings)) continue;
+      buffer.append(dayText).append(1, '\t').append(candidate.field).append(1, '\n');
+    }
+    if (buffer.size() >= (1 << 16) - 512) {
+      out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+      buffer.clear();
+    }
+  }
+  out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+  return kExitOk;
+}
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+/// The first event section named `name` in any letter case, spelt as in the file.
+std::string FindEventSection(const IniFile& file, const std::string& name) {
+  for (const std::string& section : file.SectionNames()) {
+    if (EqualsIgnoringAsciiCase(section, name)) {
+      if (!IsEventSection(section)) throw UsageError("'" + section + "' is not an event section");
+      return section;
+    }
+  }
+  throw UsageError("no event section '" + name + "' in " + file.Path());
+}
+
+/// The event of --section as a reminder shows it: its date-time and wording, read like the search does.
+void ReadSectionEvent(const Options& options, const Context& context, TNextReminder& next, TReminderWay& way) {
+  const std::string name = Required(options, "section", "NAME");
+  const IniFile file(context.configPath);
+  ReadReminderEvent(file, FindEventSection(file, name), context.now, context.settings, next, way);
+}
+
+/// The reminder sentence of one event built at --now.
+int Sentence(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock) {
+  const Options options(arguments, 1, {"config", "now", "locale", "section"});
+  const Context context = ReadContext(options, clock);
+  TNextReminder next;
+  TReminderWay way;
+  ReadSectionEvent(options, context, next, way);
+  const ManualClock at(context.now);
+  out << BuildSpanSentence(next, way, at, context.settings) << '\n';
+  return kExitOk;
+}
+
+/// The interval report between --now and one event's date-time, the earlier of the two first, with the
+/// report's CR LF line breaks written as LF.
+int Report(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err, const Clock& clock) {
+  const Options options(arguments, 1, {"config", "now", "locale", "section"});
+  const Context context = ReadContext(options, clock);
+  TNextReminder next;
+  TReminderWay way;
+  ReadSectionEvent(options, context, next, way);
+  const DateTime start = std::min(context.now, next.dtEventDateTime);
+  const DateTime end = std::max(context.now, next.dtEventDateTime);
+  const IntervalReport report = WriteIntervalReport(start, end, context.settings);
+
+  const std::string text = IntervalReportText(report);
+  std::string lines;
+  lines.reserve(text.size() + 1);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;  // the LF follows
+    lines += text[i];
+  }
+  if (lines.empty() || lines.back() != '\n') lines += '\n';
+  out << lines;
+  if (report.failure) {
+    err << "almanex-cli: " << kCalcFailureContext << " Reason: " << *report.failure << '\n';
+    return kExitFailure;
+  }
+  return kExitOk;
+}
+
+using Command = std::function<int(const std::vector<std::string>&, std::ostream&, std::ostream&, const Clock&)>;
+
+/// A command that writes nothing on stderr itself (usage errors are thrown).
+template <int (*command)(const std::vector<std::string>&, std::ostream&, const Clock&)>
+int WithoutErr(const std::vector<std::string>& arguments, std::ostream& out, std::ostream&, const Clock& clock) {
+  return command(arguments, out, clock);
+}
 
 const std::map<std::string_view, Command>& Commands() {
-  static const std::map<std::string_view, Command> commands{{"list", List}, {"next", Next}};
+  static const std::map<std::string_view, Command> commands{{"list", WithoutErr<List>},
+                                                            {"next", WithoutErr<Next>},
+                                                            {"due", WithoutErr<Due>},
+                                                            {"sentence", WithoutErr<Sentence>},
+                                                            {"report", Report}};
   return commands;
 }
 
@@ -149,12 +328,12 @@ int Run(const std::vector<std::string>& arguments, std::ostream& out, std::ostre
   try {
     if (arguments.empty()) throw UsageError("no command given");
     if (arguments[0] == "--help" || arguments[0] == "-h") {
-      out << kUsage;
+      out << kUsage << kHelp;
       return kExitOk;
     }
     const auto command = Commands().find(arguments[0]);
     if (command == Commands().end()) throw UsageError("unknown command '" + arguments[0] + "'");
-    return command->second(arguments, out, clock);
+    return command->second(arguments, out, err, clock);
   } catch (const UsageError& error) {
     err << "almanex-cli: " << error.what() << '\n' << kUsage;
     return kExitUsage;

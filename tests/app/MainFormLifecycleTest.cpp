@@ -1,0 +1,185 @@
+// The main window's life behind its tray icon, state by state: Hidden, Shown, Ending.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QMenu>
+#include <QMenuBar>
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/AlmanexApplication.h"
+#include "app/MainForm.h"
+#include "grid/GridView.h"
+#include "platform/TrayIconUnit.h"
+#include "tests/common/Fakes.h"
+#include "tests/common/TestSupport.h"
+
+namespace almanex {
+namespace {
+
+class MainFormLifecycle : public ::testing::Test {
+ protected:
+  MainFormLifecycle() { setenv("XDG_CONFIG_HOME", tree.File("home-config").c_str(), 1); }
+
+  std::unique_ptr<TFrmMain> Open() {
+    auto form = std::make_unique<TFrmMain>(TFrmMain::Services{.clock = clock,
+                                                              .settings = FormatSettings{},
+                                                              .configPath = [this] { return config; },
+                                                              .balloons = &balloons,
+                                                              .trayProbe = [this] { return trayExists; }});
+    return form;
+  }
+  std::string RegistryText() const {
+    return test::ReadFileBytes(tree.File("home-config/Quorvel/Almanex/registry.reg"));
+  }
+  std::vector<std::string> BalloonTexts() const {
+    std::vector<std::string> texts;
+    for (const auto& balloon : balloons.shown) texts.push_back(balloon.title + ": " + balloon.text);
+    return texts;
+  }
+
+  test::TempDir tree;
+  std::string config = [this] {
+    std::filesystem::create_directories(tree.File("Config"));
+    return tree.File("Config/Config.INI");
+  }();
+  ManualClock clock{test::MakeDateTime(2026, 12, 25, 12)};
+  test::RecordingBalloons balloons;
+  test::RecordingMessageBoxes boxes;
+  test::RecordingFailureDialogs failures;
+  bool trayExists = true;
+};
+
+const std::string kNotice = "Almanex: Double-click here to re-open Almanex software";
+
+TEST_F(MainFormLifecycle, StartsHiddenBehindItsIconWithTheReopenNotice) {
+  auto form = Open();
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_TRUE(form->HasTray());
+  EXPECT_TRUE(form->TrayIcon->IsIconAdded());
+  EXPECT_TRUE(form->Timer1.isActive());
+  EXPECT_EQ(form->Timer1.interval(), 1000);
+  EXPECT_EQ(BalloonTexts(), std::vector<std::string>{kNotice});
+  EXPECT_EQ(balloons.shown[0].kind, BalloonKind::Notice);
+  EXPECT_EQ(form->StringGridMain->PrintTitle(), "Created by Almanex");
+}
+
+TEST_F(MainFormLifecycle, WalksThroughHiddenShownAndEnding) {
+  auto form = Open();
+  emit form->TrayIcon->DoubleClicked();  // Hidden -> Shown
+  EXPECT_TRUE(form->isVisible());
+
+  form->close();  // the close box: Shown -> Hidden, with the notice again
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_EQ(BalloonTexts(), (std::vector<std::string>{kNotice, kNotice}));
+  EXPECT_TRUE(form->Timer1.isActive()) << "reminders keep running while hidden";
+
+  form->ActionShow->trigger();
+  form->ActionHide->trigger();  // Shown -> Hidden
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_EQ(balloons.shown.size(), 3u);
+
+  form->StringGridMain->SetColumnWidth(1, 200);
+  form->ActionExit->trigger();  // Hidden -> Ending
+  EXPECT_TRUE(form->bExitRequested);
+  EXPECT_FALSE(form->Timer1.isActive());
+  EXPECT_FALSE(form->TrayIcon->IsIconAdded());
+  EXPECT_EQ(balloons.shown.size(), 3u) << "ending shows no notice";
+  const std::string ini = test::ReadFileBytes(config);
+  EXPECT_EQ(ini.rfind("[GridSettings]\r\nColWidth0=62\r\nColWidth1=200\r\n", 0), 0u) << ini;
+  EXPECT_NE(ini.find("ColWidth11="), std::string::npos);
+  const std::string registry = RegistryText();
+  for (const char* value : {"\"Height\"=dword:", "\"Left\"=dword:", "\"Top\"=dword:", "\"Width\"=dword:"}) {
+    EXPECT_NE(registry.find(value), std::string::npos) << value << "\n" << registry;
+  }
+  EXPECT_NE(registry.find("Almanex\\Position]"), std::string::npos) << registry;
+
+  // The next start restores the widths.
+  form.reset();
+  auto next = Open();
+  EXPECT_EQ(next->StringGridMain->ColumnWidth(1), 200);
+}
+
+TEST_F(MainFormLifecycle, EndOfSessionEndsTheProgramAndTheFlagStaysSet) {
+  auto form = Open();
+  form->ActionShow->trigger();
+  form->WMQueryEndSession();
+  EXPECT_TRUE(form->bExitRequested);
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_FALSE(form->Timer1.isActive());
+  EXPECT_NE(test::ReadFileBytes(config).find("[GridSettings]"), std::string::npos);
+}
+
+TEST_F(MainFormLifecycle, TrayMenuAndTip) {
+  auto form = Open();
+  QStringList entries;
+  for (const QAction* action : form->PopupMenuTrayIcon->actions()) {
+    entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
+  }
+  EXPECT_EQ(entries,
+            (QStringList{"&Show main window", "-", "Home &Page", "&Mail to Author", "-", "&About...", "-", "E&xit"}));
+  EXPECT_EQ(form->GetTrayTipText(), "Almanex, my work partner.\r\n12/25/2026 12:00:00 PM, Friday");
+  clock.Set(test::MakeDateTime(2026, 12, 26));
+  EXPECT_EQ(form->GetTrayTipText(), "Almanex, my work partner.\r\n12/26/2026, Saturday") << "no time at midnight";
+  clock.Set(test::MakeDateTime(2026, 12, 8, 23, 22, 33));
+  form->Timer1Timer();  // the tip is rebuilt at every tick
+  EXPECT_EQ(form->TrayIcon->TipText(), "Almanex, my work partner.\n12/8/2026 11:22:33 PM, Tuesday");
+}
+
+TEST_F(MainFormLifecycle, WithoutATrayTheWindowShowsClosingMinimisesAndExitIsInTheFileMenu) {
+  trayExists = false;
+  auto form = Open();
+  EXPECT_FALSE(form->HasTray());
+  QMenu* file = form->menuBar()->actions().at(0)->menu();
+  EXPECT_TRUE(file->actions().contains(form->ActionExit));
+  form->show();
+  form->close();
+  EXPECT_TRUE(form->isVisible()) << "a window without a tray icon must stay reachable";
+  EXPECT_TRUE(form->isMinimized());
+
+  trayExists = true;  // a panel started after us
+  form->Timer1Timer();
+  EXPECT_TRUE(form->HasTray());
+  EXPECT_FALSE(file->actions().contains(form->ActionExit));
+  form->close();
+  EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(MainFormLifecycle, MissingConfigFolderAtExitShowsTheCreationMessage) {
+  config = tree.File("NoSuchFolder/Config.INI");
+  auto form = Open();
+  form->ActionExit->trigger();
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].caption, "Information");
+  EXPECT_EQ(boxes.boxes[0].text,
+            "Fail to create file " + config + ".\rPlease make sure the disk is not full or corrupted.");
+  EXPECT_FALSE(test::FileExists(tree.File("NoSuchFolder")));
+}
+
+TEST_F(MainFormLifecycle, FailedWriteOfTheReminderMarkReachesTheFailureHandlerAndTheProgramGoesOn) {
+  test::WriteFileBytes(config,
+                       "[Event1]\r\nTitle=Tom & <Jerry>\r\nDate=12/25/2000\r\nTime=12:00:00 AM\r\nTypeDesc=Birthday\r\n"
+                       "RemindTime=9:00:00 AM\r\nReminded=0\r\nRPStartDate=1/1/2026\r\nRPRecurrenceType=0\r\n"
+                       "RPInterval=1\r\n");
+  chmod(config.c_str(), 0444);
+  auto form = Open();
+  for (int tick = 0; tick < 3; ++tick) {
+    DeliverGuarded([&] {
+      form->Timer1Timer();
+      return true;
+    });
+    clock.AdvanceMilliseconds(1000);
+  }
+  // The first tick could not clear the marks, the second could not set one: each failure is shown once.
+  EXPECT_EQ(failures.messages, std::vector<std::string>(2, "Unable to write to " + config));
+  EXPECT_EQ(failures.quits, 0);
+  ASSERT_GE(balloons.shown.size(), 2u);
+  EXPECT_EQ(balloons.shown[1].title, "Tom & <Jerry>");
+  EXPECT_EQ(balloons.shown[1].kind, BalloonKind::Reminder);
+  EXPECT_TRUE(form->Timer1.isActive());
+  chmod(config.c_str(), 0644);
+}
+
+}  // namespace
+}  // namespace almanex

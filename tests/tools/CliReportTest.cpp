@@ -1,0 +1,191 @@
+// almanex-cli sentence and report: what one event's reminder says and its interval report, as text.
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli/Cli.h"
+#include "tests/common/TestSupport.h"
+
+namespace almanex {
+namespace {
+
+struct CliResult {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+CliResult RunCli(const std::vector<std::string>& arguments) {
+  const ManualClock clock(test::MakeDateTime(2026, 12, 25, 12));
+  std::ostringstream out, err;
+  const int status = cli::Run(arguments, out, err, clock);
+  return {status, out.str(), err.str()};
+}
+
+class TempConfig {
+ public:
+  explicit TempConfig(const std::string& text) { test::WriteFileBytes(path, text); }
+  test::TempDir folder;
+  std::string path = folder.File("Config.INI");
+};
+
+// Written under en_US: dates m/d/yyyy, times h:nn:ss ampm.
+const std::string kSentenceEvents =
+    // no wording keys: every unit is named
+    "[Event1]\r\nTitle=New year\r\nDate=1/1/2027\r\nTime=12:00:00 AM\r\nTypeDesc=Birthday\r\n"
+    // days and years only, with the user's own sentences around (blanks and quotes come off)
+    "[Event2]\r\nTitle=Wedding\r\nDate=2/10/2024\r\nTime=6:00:00 AM\r\nTypeDesc=Anniversary\r\n"
+    "RemindOfYears=1\r\nRemindOfMonths=0\r\nRemindOfWeeks=0\r\nRemindOfDays=1\r\nRemindOfHours=0\r\n"
+    "RemindOfMinutes=0\r\nRemindOfSeconds=0\r\nFirstSentence=\"  Hello!  \"\r\nLastSentence= Bye.\r\n"
+    // date and time switched off: today at midnight, whatever the keys hold; no type
+    "[Event3]\r\nDate=6/14/2003\r\nTime=4:00:00 PM\r\nDateChecked=0\r\nTimeChecked=0\r\n"
+    "RemindOfYears=0\r\nRemindOfMonths=0\r\nRemindOfWeeks=0\r\nRemindOfHours=0\r\nRemindOfMinutes=0\r\n"
+    "RemindOfSeconds=0\r\n"
+    // no Date key: today, at its time
+    "[Event4]\r\nTime=6:00:00 PM\r\nTypeDesc=Daily\r\nRemindOfYears=0\r\nRemindOfMonths=0\r\nRemindOfWeeks=0\r\n"
+    "RemindOfDays=0\r\nRemindOfMinutes=0\r\nRemindOfSeconds=0\r\n";
+
+struct SentenceCase {
+  const char* name;
+  std::vector<std::string> options;
+  const char* expected;
+};
+
+class CliSentence : public ::testing::TestWithParam<SentenceCase> {};
+
+TEST_P(CliSentence, PrintsTheEventsOwnSentenceAtNow) {
+  const TempConfig config(kSentenceEvents);
+  std::vector<std::string> arguments{"sentence", "--config", config.path, "--locale", "en_US"};
+  arguments.insert(arguments.end(), GetParam().options.begin(), GetParam().options.end());
+  const CliResult result = RunCli(arguments);
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, GetParam().expected);
+  EXPECT_EQ(test::ReadFileBytes(config.path), kSentenceEvents);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CliSentence,
+    ::testing::Values(
+        SentenceCase{"EveryUnitByDefault",
+                     {"--section", "Event1", "--now", "2026-12-25 12:00:00"},
+                     "Before Birthday(Friday, January 1, 2027 12:00:00 AM), there just left 561,600 seconds, 9,360.00 "
+                     "minutes, 156.00 hours, 6.50 days, 0.93 weeks, 0.21 months, 0.02 years. \n"},
+        SentenceCase{"DefaultNowIsTheClock",
+                     {"--section", "Event1"},
+                     "Before Birthday(Friday, January 1, 2027 12:00:00 AM), there just left 561,600 seconds, 9,360.00 "
+                     "minutes, 156.00 hours, 6.50 days, 0.93 weeks, 0.21 months, 0.02 years. \n"},
+        SentenceCase{"OwnUnitsAndSentences",
+                     {"--section", "Event2", "--now", "2025-06-01 18:30:00"},
+                     "Hello! Since Anniversary(Saturday, February 10, 2024 6:00:00 AM), it has passed 477.52 days, "
+                     "1.31 years. Bye.\n"},
+        SentenceCase{"UncheckedDateAndTimeAreTodayAtMidnight",
+                     {"--section", "Event3"},
+                     "Since (Friday, December 25, 2026 12:00:00 AM), it has passed 0.50 days. \n"},
+        SentenceCase{"SectionNameInAnyCase",
+                     {"--section", "eVENT4"},
+                     "Before Daily(Friday, December 25, 2026 6:00:00 PM), there just left 6.00 hours. \n"}),
+    [](const auto& info) { return info.param.name; });
+
+// Written under en_GB, whose long date and time are "dddd, d mmmm yyyy" and "hh:nn:ss".
+const std::string kReportEvents =
+    "[Event1]\r\nTitle=Wedding\r\nDate=10/02/2024\r\nTime=06:00:00\r\nTypeDesc=Anniversary\r\n"
+    "[Event2]\r\nTitle=Later\r\nDate=01/06/2025\r\nTime=18:30:00\r\n"
+    "[Event3]\r\nTitle=Soon\r\nDate=01/01/2027\r\nTime=18:30:00\r\nTimeChecked=0\r\n";
+
+constexpr const char* kWorkedReport =
+    "Formula: Delta = End Time - Start Time\n"
+    "Start Time: [Saturday, 10 February 2024 06:00:00] \n"
+    "End Time:   [Sunday, 1 June 2025 18:30:00] \n"
+    "The duration(delta) is [477] days, [12] hours, [30] minutes and [0] seconds.\n"
+    "Delta(the difference between Start Time & End Time) can also be converted to one of these time units: \n"
+    "Seconds: 41,257,800, Minutes: 687,630.00, Hours: 11,460.50, Days: 477.52, Weeks: 68.22, Months: 15.69, "
+    "Years: 1.31  \n"
+    "Sunday: 68, Monday: 68, Tuesday: 68, Wednesday: 68, Thursday: 68, Friday: 68, Saturday: 69 \n"
+    "Weekday: 340, Weekend day: 137 \n"
+    "Jan: 1, Feb: 2, Mar: 2, Apr: 2, May: 2, Jun: 2, Jul: 1, Aug: 1, Sep: 1, Oct: 1, Nov: 1, Dec: 1\n"
+    "Day 28th: 16, Day 29th: 15, Day 30th: 14, Day 31th: 9\n";
+
+struct ReportCase {
+  const char* name;
+  const char* section;
+  const char* now;
+};
+
+class CliReport : public ::testing::TestWithParam<ReportCase> {};
+
+// The earlier of now and the event is always the start: both directions give the same report.
+TEST_P(CliReport, PrintsTheWorkedIntervalWithLineFeeds) {
+  const TempConfig config(kReportEvents);
+  const CliResult result = RunCli({"report", "--config", config.path, "--locale", "en_GB", "--section",
+                                   GetParam().section, "--now", GetParam().now});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.out, kWorkedReport);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CliReport,
+                         ::testing::Values(ReportCase{"EventBehindNow", "Event1", "2025-06-01 18:30:00"},
+                                           ReportCase{"EventAheadOfNow", "event2", "2024-02-10 06:00:00"}),
+                         [](const auto& info) { return info.param.name; });
+
+TEST(CliReportDuration, UncheckedTimeIsMidnightAndShortDurationsArePadded) {
+  const TempConfig config(kReportEvents);
+  const CliResult result = RunCli({"report", "--config", config.path, "--locale", "en_GB", "--section", "Event3"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out.substr(0, result.out.find("Delta(")),
+            "Formula: Delta = End Time - Start Time\n"
+            "Start Time: [Friday, 25 December 2026 12:00:00] \n"
+            "End Time:   [Friday, 1 January 2027 00:00:00] \n"
+            "The duration(delta) is [ 6] days, [12] hours, [0] minutes and [0] seconds.\n");
+}
+
+struct BadEvent {
+  const char* name;
+  std::vector<std::string> arguments;
+  const char* message;
+};
+
+class CliEventBadArguments : public ::testing::TestWithParam<BadEvent> {};
+
+TEST_P(CliEventBadArguments, ExitWithStatusTwoAndAClearMessage) {
+  const TempConfig config(kReportEvents + "[GridSettings]\r\nColWidth0=62\r\n");
+  std::vector<std::string> arguments = GetParam().arguments;
+  arguments.insert(arguments.end(), {"--config", config.path, "--locale", "en_GB"});
+  const CliResult result = RunCli(arguments);
+  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(result.out, "");
+  EXPECT_NE(result.err.find(GetParam().message), std::string::npos) << result.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CliEventBadArguments,
+    ::testing::Values(
+        BadEvent{"SentenceUnknownSection", {"sentence", "--section", "Event9"}, "no event section 'Event9'"},
+        BadEvent{"ReportUnknownSection", {"report", "--section", "Event"}, "no event section 'Event'"},
+        BadEvent{"NotAnEvent", {"report", "--section", "gridsettings"}, "'GridSettings' is not an event"},
+        BadEvent{"SentenceWithoutSection", {"sentence"}, "missing option --section NAME"},
+        BadEvent{"ReportWithoutSection", {"report"}, "missing option --section NAME"},
+        BadEvent{"BadNow", {"report", "--section", "Event1", "--now", "2025-06-01"}, "--now must be"},
+        BadEvent{"DayIsNoOption", {"sentence", "--section", "Event1", "--day", "2025-06-01"}, "unknown option --day"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(CliEventMissingFile, IsAnUnknownSection) {
+  test::TempDir folder;
+  const CliResult result = RunCli({"sentence", "--config", folder.File("Config.INI"), "--section", "Event1"});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_NE(result.err.find("no event section 'Event1' in " + folder.File("Config.INI")), std::string::npos);
+}
+
+TEST(CliHelp, NamesEveryCommandAndTheLineEnds) {
+  const CliResult result = RunCli({"--help"});
+  EXPECT_EQ(result.status, 0);
+  for (const char* text : {"almanex-cli list", "almanex-cli next", "almanex-cli due --day YYYY-MM-DD [--days N]",
+                           "almanex-cli sentence --section NAME", "almanex-cli report --section NAME",
+                           "CR LF line breaks", "are printed as LF"}) {
+    EXPECT_NE(result.out.find(text), std::string::npos) << text;
+  }
+}
+
+}  // namespace
+}  // namespace almanex
