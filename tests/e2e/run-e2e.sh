@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# End-to-end: the real almanex under Xvfb with its own D-Bus session bus and a notification service.
+#
+# usage: run-e2e.sh PATH/TO/almanex
+#
+# The executable is copied into a temporary tree whose Config/Config.INI holds an event due today
+# with its reminder time already past. Checked: the start-up notice and then the reminder arrive as
+# notifications with the right title and text; Reminded=1 is written; a second start exits at once;
+# SIGTERM ends the program with the window placement and the column widths saved.
+# Every process started here is ended by its PID. Waits are polls bounded by a deadline.
+set -euo pipefail
+
+almanex=$(readlink -f "$1")
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d /tmp/almanex-e2e-XXXXXX)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  echo "--- notifications:" >&2; cat "$work/notifications.log" >&2 2>/dev/null || true
+  echo "--- Config.INI:" >&2; cat "$work/tree/Config/Config.INI" >&2 2>/dev/null || true
+  echo "--- almanex output:" >&2; cat "$work/almanex.log" >&2 2>/dev/null || true
+  exit 1
+}
+
+# Polls a command until it succeeds, for at most $1 seconds.
+wait_for() {
+  local seconds=$1
+  shift
+  local deadline=$((SECONDS + seconds))
+  until "$@"; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.1
+  done
+}
+
+for tool in Xvfb dbus-daemon /usr/bin/python3; do
+  command -v "$tool" > /dev/null || fail "$tool is not installed (make test installs it)"
+done
+
+# The tree: bin/almanex and Config/Config.INI one level above it, as installed.
+mkdir -p "$work/tree/bin" "$work/tree/Config" "$work/runtime" "$work/config" "$work/xdg"
+chmod 700 "$work/runtime"
+cp "$almanex" "$work/tree/bin/almanex"
+config="$work/tree/Config/Config.INI"
+printf '%s\r\n' '[Event1]' 'Title=Tom & <Jerry>' 'Date=6/14/2003' 'Time=4:00:00 PM' 'DateChecked=1' \
+  'TimeChecked=1' 'TypeDesc=Cats & <Dogs>' 'RemindTime=12:00:00 AM' 'Reminded=0' 'RPStartDate=1/1/2020' \
+  'RPEndType=0' 'RPRecurrenceType=0' 'RPInterval=1' 'RemindOfYears=1' 'RemindOfDays=1' 'RemindOfHours=0' \
+  'RemindOfMinutes=0' 'RemindOfSeconds=0' 'RemindOfWeeks=0' 'RemindOfMonths=0' > "$config"
+
+# A display.
+Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x800x24 3> "$work/display" 2> "$work/xvfb.log" &
+pids+=($!)
+wait_for 20 test -s "$work/display" || fail "Xvfb did not start"
+display=":$(head -n 1 "$work/display")"
+
+# A session bus of our own that starts no installed services.
+cat > "$work/bus.conf" <<CONF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-BUS Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:dir=$work</listen>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+CONF
+dbus-daemon --config-file="$work/bus.conf" --nofork --print-address=3 3> "$work/bus-address" &
+pids+=($!)
+wait_for 20 test -s "$work/bus-address" || fail "dbus-daemon did not start"
+bus=$(head -n 1 "$work/bus-address")
+
+# The notification service.
+DBUS_SESSION_BUS_ADDRESS="$bus" /usr/bin/python3 "$here/fake-notification-server.py" "$work/notifications.log" \
+  > "$work/server.out" &
+pids+=($!)
+wait_for 20 grep -q ready "$work/server.out" || fail "the notification service did not start"
+
+run_almanex() {
+  exec env -i PATH="$PATH" HOME="$work" DISPLAY="$display" DBUS_SESSION_BUS_ADDRESS="$bus" \
+    XDG_RUNTIME_DIR="$work/runtime" XDG_CONFIG_HOME="$work/config" XDG_CONFIG_DIRS="$work/xdg" \
+    QT_QPA_PLATFORM=xcb LANG=en_US.UTF-8 TZ=UTC "$work/tree/bin/almanex" "$@"
+}
+
+run_almanex > "$work/almanex.log" 2>&1 &
+almanex_pid=$!
+pids+=("$almanex_pid")
+
+notice='"summary": "Almanex", "body": "Double-click here to re-open Almanex software"'
+wait_for 30 grep -qF "$notice" "$work/notifications.log" 2>/dev/null || fail "no start-up notice"
+# The reminder: titled with the event's title (a summary is plain text), its sentence escaped for a
+# server that renders body markup.
+reminder='"summary": "Tom & <Jerry>", "body": "Since Cats &amp; &lt;Dogs&gt;(Saturday, June 14, 2003 4:00:00 PM), it has passed '
+wait_for 30 grep -qF "$reminder" "$work/notifications.log" || fail "no reminder notification"
+[ "$(grep -nF "$notice" "$work/notifications.log" | head -n 1 | cut -d: -f1)" -lt \
+  "$(grep -nF "$reminder" "$work/notifications.log" | head -n 1 | cut -d: -f1)" ] || fail "the reminder came before the notice"
+grep -F "$reminder" "$work/notifications.log" | grep -qE 'days, [0-9.]+ years\. "' || fail "the reminder text is not the sentence"
+wait_for 30 grep -q $'^Reminded=1\r$' "$config" || fail "Reminded=1 was not written"
+
+# A second start ends at once and leaves the first running.
+start=$SECONDS
+status=0
+timeout 20 bash -c "$(declare -f run_almanex); display='$display' bus='$bus' work='$work' run_almanex" \
+  > "$work/second.log" 2>&1 || status=$?
+[ "$status" -eq 0 ] || fail "the second start exited with status $status"
+[ $((SECONDS - start)) -lt 10 ] || fail "the second start did not end at once"
+kill -0 "$almanex_pid" 2> /dev/null || fail "the first instance ended"
+
+# SIGTERM: the window placement and the column widths are saved on the way out.
+kill -TERM "$almanex_pid"
+wait_for 30 bash -c "! kill -0 $almanex_pid 2>/dev/null" || fail "almanex did not end on SIGTERM"
+for column in $(seq 0 11); do
+  grep -q "^ColWidth$column=[0-9]" "$config" || fail "ColWidth$column was not saved"
+done
+registry="$work/config/Quorvel/Almanex/registry.reg"
+grep -q 'Almanex\\Position\]' "$registry" 2> /dev/null || fail "the window placement was not saved"
+for value in Height Left Top Width; do
+  grep -q "\"$value\"=dword:" "$registry" || fail "$value was not saved"
+done
+echo "e2e: 1 passed, 0 failed"
