@@ -185,6 +185,12 @@ FormatSettings FormatSettingsFromLocale(const QLocale& locale) {
   std::string dateSeparator = ToUtf8(FirstSeparator(qtShortDate, QStringLiteral("/")));
   const std::string timeSeparator = ToUtf8(FirstSeparator(qtLongTime, QStringLiteral(":")));
   std::string shortDate = PatternFromQt(qtShortDate, true, dateSeparator, timeSeparator);
+  // A short date that spells the month (the C locale's "d MMM yyyy") has no numeric layout of its own
+  // to keep; the stored date then takes the ISO order, which reads the same under any setting.
+  if (qtShortDate.contains(QStringLiteral("MMM"))) {
+    shortDate = "yyyy-mm-dd";
+    dateSeparator = "-";
+  }
   // A short date without all three numeric fields could not be read back; keep the default then.
   if (shortDate.find('d') == std::string::npos || shortDate.find('m') == std::string::npos ||
       shortDate.find("yyyy") == std::string::npos) {

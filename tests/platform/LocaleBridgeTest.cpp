@@ -40,7 +40,7 @@ const LocaleCase kLocales[] = {
     {"de_DE", "dd.mm.yyyy", "dddd, d. mmmm yyyy", "hh:nn:ss", ".", ":", "AM", "PM", ".", ",", "Sonntag", "M\u00e4rz",
      "M\u00e4rz"},
     // Qt's C locale writes its short date with a month name: made numeric, blank-separated.
-    {"C", "d mm yyyy", "dddd, d mmmm yyyy", "hh:nn:ss", " ", ":", "AM", "PM", ",", ".", "Sunday", "March", "Mar"},
+    {"C", "yyyy-mm-dd", "dddd, d mmmm yyyy", "hh:nn:ss", "-", ":", "AM", "PM", ",", ".", "Sunday", "March", "Mar"},
 };
 
 class LocaleTable : public testing::TestWithParam<LocaleCase> {};
