@@ -25,16 +25,11 @@ namespace {
 constexpr int kEvents = 10000;
 
 const std::string& EventsFile() {
-  static const std::string path = [] {
-    // Every reminder at the end of the day, so the ticks measured here show none: the scheduler's own
-    // costs are measured by bench_scheduler.
-    const std::regex remindTime("RemindTime=[^\r]*");
-    const std::string ini = std::regex_replace(bench::GenerateEventsIni(kEvents), remindTime, "RemindTime=11:59:59 PM");
-    std::string file = std::string(P_tmpdir) + "/almanex-bench-events.ini";
-    std::ofstream(file, std::ios::binary | std::ios::trunc) << ini;
-    return file;
-  }();
-  return path;
+  // Every reminder at the end of the day, so the ticks measured here show none: the scheduler's own
+  // costs are measured by bench_scheduler.
+  static const bench::GeneratedEventsFile file(
+      std::regex_replace(bench::GenerateEventsIni(kEvents), std::regex("RemindTime=[^\r]*"), "RemindTime=11:59:59 PM"));
+  return file.Path();
 }
 
 double ResidentMegabytes() {

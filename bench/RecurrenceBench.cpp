@@ -29,32 +29,7 @@ const DateTime kToday = [] {
 }();
 const DateTime kNow = kToday + 0.3958333333333333;
 
-// The generated file, written once per process into a private folder that is removed at exit.
-class EventsFolder {
- public:
-  EventsFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "almanex-bench-recurrence-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) {
-      folder_ = pattern;
-    }
-    file_ = folder_.empty() ? std::string("/dev/null") : folder_ + "/Config.INI";
-    almanex::bench::WriteEventsIni(file_, kEvents);
-  }
-  ~EventsFolder() {
-    std::error_code ignored;
-    if (!folder_.empty()) std::filesystem::remove_all(folder_, ignored);
-  }
-  const std::string& File() const { return file_; }
-
- private:
-  std::string folder_;
-  std::string file_;
-};
-
-const std::string& EventsFile() {
-  static const EventsFolder folder;
-  return folder.File();
-}
+const std::string& EventsFile() { return bench::TenThousandEventsFile(); }
 
 bool IsEventSection(const std::string& name) { return name.find("Event") != std::string::npos; }
 

@@ -24,30 +24,7 @@ constexpr int kEvents = 10000;
 // Tuesday 8 December 2026 at midnight.
 const DateTime kToday = *TryEncodeDate(2026, 12, 8);
 
-// The generated file, written once per process into a private folder that is removed at exit.
-class EventsFolder {
- public:
-  EventsFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "almanex-bench-scheduler-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) folder_ = pattern;
-    file_ = folder_.empty() ? std::string("/dev/null") : folder_ + "/Config.INI";
-    bench::WriteEventsIni(file_, kEvents);
-  }
-  ~EventsFolder() {
-    std::error_code ignored;
-    if (!folder_.empty()) std::filesystem::remove_all(folder_, ignored);
-  }
-  const std::string& File() const { return file_; }
-
- private:
-  std::string folder_;
-  std::string file_;
-};
-
-const std::string& EventsFile() {
-  static const EventsFolder folder;
-  return folder.File();
-}
+const std::string& EventsFile() { return bench::TenThousandEventsFile(); }
 
 class SilentBalloons final : public BalloonSink {
  public:

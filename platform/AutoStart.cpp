@@ -7,6 +7,7 @@
 #include <QString>
 #include <cstdlib>
 
+#include "datetime/TextEncoding.h"
 #include "platform/Registry.h"
 
 namespace almanex {
@@ -19,12 +20,6 @@ bool HasControlCharacter(std::string_view text) {
     if (byte < 0x20 || byte == 0x7F) return true;
   }
   return false;
-}
-
-bool IsValidUtf8(std::string_view text) {
-  // Qt's strict decoder reports every malformed sequence (overlong forms, surrogates, truncation).
-  const QByteArray bytes(text.data(), static_cast<qsizetype>(text.size()));
-  return QString::fromUtf8(bytes).toUtf8() == bytes;
 }
 
 /// The general escapes of a string value: only the backslash can occur here (control characters are

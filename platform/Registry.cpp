@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "datetime/TextEncoding.h"
 #include "datetime/Trace.h"
 
 namespace almanex {
@@ -27,71 +28,6 @@ constexpr off_t kMaximumFileSize = 16 * 1024 * 1024;
 
 // ---------------------------------------------------------------------------------------------------
 // Text helpers
-
-/// Length of the valid UTF-8 sequence starting at text[index], or 0 when the bytes there are not one
-/// (stray continuation byte, overlong form, surrogate, beyond U+10FFFF, truncated sequence).
-std::size_t Utf8SequenceLength(std::string_view text, std::size_t index) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(index);
-  if (lead < 0x80) return 1;
-  std::size_t length = 0;
-  std::uint32_t minimum = 0;
-  std::uint32_t code = 0;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2, minimum = 0x80, code = lead & 0x1F;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3, minimum = 0x800, code = lead & 0x0F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4, minimum = 0x10000, code = lead & 0x07;
-  } else {
-    return 0;
-  }
-  if (index + length > text.size()) return 0;
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((byte(index + i) & 0xC0) != 0x80) return 0;
-    code = (code << 6) | (byte(index + i) & 0x3F);
-  }
-  if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-  return length;
-}
-
-bool IsValidUtf8(std::string_view text) {
-  for (std::size_t i = 0; i < text.size();) {
-    const std::size_t length = Utf8SequenceLength(text, i);
-    if (length == 0) return false;
-    i += length;
-  }
-  return true;
-}
-
-void AppendUtf8(std::string& out, std::uint32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
-/// Windows-1252 to UTF-8. The five bytes the code page leaves undefined map to the C1 controls of the
-/// same number, as Windows itself converts them.
-std::string Windows1252ToUtf8(std::string_view text) {
-  static constexpr std::uint16_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                              0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                              0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                              0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-  std::string out;
-  out.reserve(text.size() + text.size() / 4);
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    AppendUtf8(out, byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80] : byte);
-  }
-  return out;
-}
 
 bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
 

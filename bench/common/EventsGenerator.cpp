@@ -1,5 +1,8 @@
 #include "EventsGenerator.h"
 
+#include <stdlib.h>
+
+#include <filesystem>
 #include <fstream>
 
 namespace almanex::bench {
@@ -48,6 +51,23 @@ std::string GenerateEventsIni(int count) {
 void WriteEventsIni(const std::string& path, int count) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << GenerateEventsIni(count);
+}
+
+GeneratedEventsFile::GeneratedEventsFile(const std::string& ini) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "almanex-bench-XXXXXX").string();
+  if (mkdtemp(pattern.data()) != nullptr) folder_ = pattern;
+  file_ = folder_.empty() ? std::string("/dev/null") : folder_ + "/Config.INI";
+  if (!folder_.empty()) std::ofstream(file_, std::ios::binary | std::ios::trunc) << ini;
+}
+
+GeneratedEventsFile::~GeneratedEventsFile() {
+  std::error_code ignored;
+  if (!folder_.empty()) std::filesystem::remove_all(folder_, ignored);
+}
+
+const std::string& TenThousandEventsFile() {
+  static const GeneratedEventsFile file(GenerateEventsIni(10000));
+  return file.Path();
 }
 
 }  // namespace almanex::bench

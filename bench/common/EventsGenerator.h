@@ -12,4 +12,22 @@ std::string GenerateEventsIni(int count);
 /// Writes GenerateEventsIni(count) to path.
 void WriteEventsIni(const std::string& path, int count);
 
+/// A private temporary folder holding one Config.INI, removed with the object.
+class GeneratedEventsFile {
+ public:
+  /// Writes `ini` into the file.
+  explicit GeneratedEventsFile(const std::string& ini);
+  ~GeneratedEventsFile();
+  GeneratedEventsFile(const GeneratedEventsFile&) = delete;
+  GeneratedEventsFile& operator=(const GeneratedEventsFile&) = delete;
+  const std::string& Path() const { return file_; }
+
+ private:
+  std::string folder_;
+  std::string file_;
+};
+
+/// The file of 10,000 generated events, written once per process.
+const std::string& TenThousandEventsFile();
+
 }  // namespace almanex::bench

@@ -12,6 +12,7 @@
 #include "app/ReminderScheduler.h"
 #include "datetime/Trace.h"
 #include "store/IniFile.h"
+#include "tests/common/Fakes.h"
 #include "tests/common/TestSupport.h"
 
 namespace almanex {
@@ -39,18 +40,7 @@ long long Ms(DateTime value) { return std::llround(value * kMillisecondsPerDay);
 // A section with the given lines only.
 std::string Section(const std::string& section, const std::string& lines) { return "[" + section + "]\r\n" + lines; }
 
-class RecordingBalloons final : public BalloonSink {
- public:
-  struct Balloon {
-    std::string text;
-    std::string title;
-    BalloonKind kind;
-  };
-  void ShowBalloon(const QString& text, const QString& title, BalloonKind kind) override {
-    shown.push_back({text.toStdString(), title.toStdString(), kind});
-  }
-  std::vector<Balloon> shown;
-};
+using test::RecordingBalloons;
 
 // Counts the commits of the file layer: each atomic replace renames exactly once.
 class CountingOperations final : public FileOperations {
