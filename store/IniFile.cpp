@@ -1,16 +1,20 @@
 #include "IniFile.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <unordered_map>
 
 #include "datetime/DateFormat.h"
@@ -60,6 +64,7 @@ std::string_view ReadableValue(std::string_view raw) {
 // Names compare ASCII-case-insensitively; bytes above 0x7F compare exactly.
 bool SameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
+  if (a == b) return true;  // names are mostly written as they are asked for
   for (std::size_t i = 0; i < a.size(); ++i) {
     if (FoldName(a[i]) != FoldName(b[i])) return false;
   }
@@ -83,6 +88,39 @@ std::string FoldedName(std::string_view name) {
 
 /// The offset of the first CR or LF at or after position, or size. Eight bytes at a time: a line
 /// break is found by the zero-byte test on the word XORed with each break character.
+/// Allocates buffers of 2 MiB and more on 2 MiB boundaries and asks for huge pages under them, so
+/// that reading a file of many events costs a handful of page faults instead of one per 4 KiB.
+template <typename T>
+struct LargeBufferAllocator {
+  using value_type = T;
+  static constexpr std::size_t kHugePage = 2 * 1024 * 1024;
+
+  LargeBufferAllocator() = default;
+  template <typename U>
+  LargeBufferAllocator(const LargeBufferAllocator<U>&) {}  // NOLINT(google-explicit-constructor)
+
+  T* allocate(std::size_t count) {
+    const std::size_t size = count * sizeof(T);
+    if (size < kHugePage) return std::allocator<T>().allocate(count);
+    const std::size_t rounded = (size + kHugePage - 1) / kHugePage * kHugePage;
+    void* memory = std::aligned_alloc(kHugePage, rounded);
+    if (memory == nullptr) throw std::bad_alloc();
+    ::madvise(memory, rounded, MADV_HUGEPAGE);
+    return static_cast<T*>(memory);
+  }
+  void deallocate(T* pointer, std::size_t count) {
+    if (count * sizeof(T) < kHugePage) return std::allocator<T>().deallocate(pointer, count);
+    std::free(pointer);
+  }
+  template <typename U>
+  bool operator==(const LargeBufferAllocator<U>&) const {
+    return true;
+  }
+};
+
+/// The bytes of a snapshot.
+using SnapshotBytes = std::basic_string<char, std::char_traits<char>, LargeBufferAllocator<char>>;
+
 std::uint32_t FindLineBreak(const char* data, std::uint32_t position, std::uint32_t size) {
   constexpr std::uint64_t kOnes = 0x0101010101010101ull;
   constexpr std::uint64_t kHighs = 0x8080808080808080ull;
@@ -92,7 +130,14 @@ std::uint32_t FindLineBreak(const char* data, std::uint32_t position, std::uint3
     const std::uint64_t lf = word ^ (kOnes * '\n');
     const std::uint64_t cr = word ^ (kOnes * '\r');
     const std::uint64_t found = ((lf - kOnes) & ~lf & kHighs) | ((cr - kOnes) & ~cr & kHighs);
-    if (found != 0) break;  // the break is in this word; the byte loop below finds it exactly
+    // The lowest flagged byte is exact (a false flag can only stand above a true one); bytes are
+    // loaded little-endian, so it is the first line break of the word.
+    if (found != 0) {
+      if constexpr (std::endian::native == std::endian::little) {
+        return position + static_cast<std::uint32_t>(std::countr_zero(found) >> 3);
+      }
+      break;  // the byte loop below finds it exactly
+    }
     position += 8;
   }
   while (position < size && !IsLineBreak(data[position])) ++position;
@@ -226,6 +271,7 @@ struct detail::IniSnapshot {
   struct KeyLine {
     std::uint32_t keyStart;  // the key's first byte: the line's first byte that is no blank or NUL
     std::uint32_t equals;    // the first '=' of the line; the value runs from here to the line break
+    std::uint32_t lineEnd;   // the line break (or the end of the bytes)
   };
   struct Section {
     std::uint32_t headerStart;  // first byte of the header line
@@ -238,13 +284,13 @@ struct detail::IniSnapshot {
     std::uint32_t first;  // the first section of the same name (itself when it is the first)
   };
 
-  std::string bytes;
+  SnapshotBytes bytes;
   FileIdentity identity;
   /// The file exists but could not be read (no permission, a folder, too large): it lists as empty
   /// and is never replaced, so what it holds cannot be lost.
   bool unreadable = false;
   std::vector<Section> sections;
-  std::vector<KeyLine> keys;
+  std::vector<KeyLine, LargeBufferAllocator<KeyLine>> keys;
   std::vector<std::uint32_t> table;  // open addressing over first sections: index + 1, 0 when empty
 
   std::string_view View(std::uint32_t start, std::uint32_t length) const {
@@ -260,9 +306,7 @@ struct detail::IniSnapshot {
     while (start > 0 && (IsBlank(bytes[start - 1]) || bytes[start - 1] == '\0')) --start;
     return start;
   }
-  std::uint32_t LineEndOf(const KeyLine& line) const {
-    return FindLineBreak(bytes.data(), line.equals + 1, static_cast<std::uint32_t>(bytes.size()));
-  }
+  std::uint32_t LineEndOf(const KeyLine& line) const { return line.lineEnd; }
   std::string_view RawValueOf(const KeyLine& line) const {
     return View(line.equals + 1, LineEndOf(line) - line.equals - 1);
   }
@@ -341,18 +385,16 @@ void detail::IniSnapshot::Parse() {
     }
     // An entry's key ends at the first '='; comments, lines without '=' and entries before the
     // first header are kept in the file and never read.
-    std::uint32_t cursor = first;
+    const std::uint32_t lineEnd = FindLineBreak(data, first, size);
     if (lead != ';' && current != nullptr) {
-      while (cursor < size && (data[cursor] == '\0' || IsBlank(data[cursor]))) ++cursor;
-      const std::uint32_t keyStart = cursor;
-      while (cursor < size && data[cursor] != '=' && !IsLineBreak(data[cursor])) ++cursor;
-      if (cursor < size && data[cursor] == '=') {
-        keys.push_back(KeyLine{keyStart, cursor});
+      std::uint32_t keyStart = first;
+      while (keyStart < lineEnd && (data[keyStart] == '\0' || IsBlank(data[keyStart]))) ++keyStart;
+      if (const void* equals = std::memchr(data + keyStart, '=', lineEnd - keyStart)) {
+        keys.push_back(KeyLine{keyStart, static_cast<std::uint32_t>(static_cast<const char*>(equals) - data), lineEnd});
         ++current->keyCount;
-        ++cursor;
       }
     }
-    position = NextLine(FindLineBreak(data, cursor, size));
+    position = NextLine(lineEnd);
   }
   BuildTable();
 }
@@ -434,7 +476,7 @@ std::unique_ptr<detail::IniSnapshot> LoadSnapshot(const std::string& path) {
     snapshot->unreadable = true;
     return snapshot;
   }
-  std::string& bytes = snapshot->bytes;
+  SnapshotBytes& bytes = snapshot->bytes;
   bytes.resize(static_cast<std::size_t>(info.st_size) + 1);  // one spare byte shows the end was reached
   std::size_t filled = 0;
   for (;;) {
@@ -671,11 +713,19 @@ std::optional<std::string_view> IniFile::ReadValue(std::string_view section, std
     if (written->erased) return std::nullopt;
   }
   const detail::IniSnapshot& snapshot = Parsed();
-  const std::uint32_t index = snapshot.FindSection(sectionName);
+  const std::uint32_t index = FindSnapshotSection(sectionName);
   if (index == kNoIndex) return std::nullopt;
   const detail::IniSnapshot::KeyLine* line = snapshot.FindKey(index, keyName);
   if (line == nullptr) return std::nullopt;
   return ReadableValue(snapshot.RawValueOf(*line));
+}
+
+std::uint32_t IniFile::FindSnapshotSection(std::string_view name) const {
+  if (lastSection_ != kNoSection && lastSectionName_ == name) return lastSection_;
+  const std::uint32_t index = Parsed().FindSection(name);
+  lastSectionName_.assign(name);
+  lastSection_ = index == kNoIndex ? kNoSection : index;
+  return index;
 }
 
 std::string IniFile::ReadString(std::string_view section, std::string_view key, std::string_view fallback) const {
@@ -777,7 +827,10 @@ void IniFile::Flush() {
   }
   // Another program changed the file since it was read: apply the writes to what it holds now.
   const FileIdentity now = exists ? FileIdentity::Of(info) : FileIdentity{};
-  if (!(now == snapshot_->identity)) snapshot_ = LoadSnapshot(path_);
+  if (!(now == snapshot_->identity)) {
+    snapshot_ = LoadSnapshot(path_);
+    lastSection_ = kNoSection;
+  }
   if (snapshot_->unreadable) throw EIniWriteError(path_);
 
   std::string bytes = BuildFile(Parsed(), *pending_);
@@ -786,10 +839,11 @@ void IniFile::Flush() {
   // The file now holds bytes: continue from them, so that later reads and writes of this operation
   // see the committed state. They are parsed only if the operation goes on after this Flush.
   auto committed = std::make_unique<detail::IniSnapshot>();
-  committed->bytes = std::move(bytes);
+  committed->bytes.assign(bytes);
   struct stat after;
   if (::stat(target.c_str(), &after) == 0) committed->identity = FileIdentity::Of(after);
   snapshot_ = std::move(committed);
+  lastSection_ = kNoSection;
   pending_ = std::make_unique<detail::IniPending>();
   commitFailed_ = false;
 }

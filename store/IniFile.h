@@ -119,12 +119,18 @@ class IniFile {
 
  private:
   const detail::IniSnapshot& Parsed() const;
+  /// The snapshot's index of a section, kNoSection when absent. Reads come in runs on one section, so
+  /// the last answer is kept and a repeated name costs one comparison instead of a hash lookup.
+  std::uint32_t FindSnapshotSection(std::string_view name) const;
+  static constexpr std::uint32_t kNoSection = 0xFFFFFFFFu;
 
   std::string path_;
   FileOperations* operations_;
   std::unique_ptr<detail::IniSnapshot> snapshot_;
   std::unique_ptr<detail::IniPending> pending_;
   bool commitFailed_ = false;
+  mutable std::string lastSectionName_;
+  mutable std::uint32_t lastSection_ = kNoSection;
 };
 
 /// Integer text as the store reads it: decimal, or hexadecimal after "$", "0x" or "0X".
