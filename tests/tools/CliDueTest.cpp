@@ -7,22 +7,14 @@
 
 #include "cli/Cli.h"
 #include "tests/common/TestSupport.h"
+#include "tests/tools/CliTestSupport.h"
 
 namespace almanex {
 namespace {
 
-struct CliResult {
-  int status;
-  std::string out;
-  std::string err;
-};
-
 // The clock stands on Tuesday 8 December 2026 at 07:00: the moment a missing RPStartDate takes.
-CliResult RunCli(const std::vector<std::string>& arguments) {
-  const ManualClock clock(test::MakeDateTime(2026, 12, 8, 7));
-  std::ostringstream out, err;
-  const int status = cli::Run(arguments, out, err, clock);
-  return {status, out.str(), err.str()};
+test::CliResult RunCli(const std::vector<std::string>& arguments) {
+  return test::RunCliAt(test::MakeDateTime(2026, 12, 8, 7), arguments);
 }
 
 // One event of each quirk, in an order that is not the order of their names. Dates in m/d/yyyy (en_US).
@@ -57,7 +49,7 @@ TEST_P(CliDue, PrintsDayAndSectionOfEveryDueEvent) {
   test::WriteFileBytes(path, kEvents);
   std::vector<std::string> arguments{"due", "--config", path, "--locale", "en_US"};
   arguments.insert(arguments.end(), GetParam().options.begin(), GetParam().options.end());
-  const CliResult result = RunCli(arguments);
+  const test::CliResult result = RunCli(arguments);
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(result.out, GetParam().expected);
@@ -87,7 +79,7 @@ TEST(CliDueLongRun, EveryDayOfAYearIsTestedOnce) {
   test::TempDir folder;
   const std::string path = folder.File("Config.INI");
   test::WriteFileBytes(path, "[Event1]\r\nRPStartDate=1/1/2000\r\nRPRecurrenceType=0\r\nRPInterval=1\r\n");
-  const CliResult result =
+  const test::CliResult result =
       RunCli({"due", "--config", path, "--locale", "en_US", "--day", "2028-01-01", "--days", "366"});
   ASSERT_EQ(result.status, 0) << result.err;
   std::istringstream lines(result.out);
@@ -106,7 +98,8 @@ TEST(CliDueLongRun, EveryDayOfAYearIsTestedOnce) {
 TEST(CliDueLongRun, MissingFilePrintsNothingAndCreatesNothing) {
   test::TempDir folder;
   const std::string path = folder.File("Config.INI");
-  const CliResult result = RunCli({"due", "--config", path, "--locale", "C", "--day", "2026-12-08", "--days", "7"});
+  const test::CliResult result =
+      RunCli({"due", "--config", path, "--locale", "C", "--day", "2026-12-08", "--days", "7"});
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.out, "");
   EXPECT_FALSE(std::filesystem::exists(path));
@@ -123,7 +116,7 @@ class CliDueBadArguments : public ::testing::TestWithParam<BadDue> {};
 TEST_P(CliDueBadArguments, ExitWithStatusTwoAndAClearMessage) {
   std::vector<std::string> arguments{"due", "--locale", "C"};
   arguments.insert(arguments.end(), GetParam().options.begin(), GetParam().options.end());
-  const CliResult result = RunCli(arguments);
+  const test::CliResult result = RunCli(arguments);
   EXPECT_EQ(result.status, 2);
   EXPECT_EQ(result.out, "");
   EXPECT_NE(result.err.find(GetParam().message), std::string::npos) << result.err;

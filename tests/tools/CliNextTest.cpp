@@ -6,21 +6,13 @@
 
 #include "cli/Cli.h"
 #include "tests/common/TestSupport.h"
+#include "tests/tools/CliTestSupport.h"
 
 namespace almanex {
 namespace {
 
-struct CliResult {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-CliResult RunCli(const std::vector<std::string>& arguments) {
-  const ManualClock clock(test::MakeDateTime(2026, 12, 8, 7));
-  std::ostringstream out, err;
-  const int status = cli::Run(arguments, out, err, clock);
-  return {status, out.str(), err.str()};
+test::CliResult RunCli(const std::vector<std::string>& arguments) {
+  return test::RunCliAt(test::MakeDateTime(2026, 12, 8, 7), arguments);
 }
 
 // Due every day from 1 January 2026; the event itself is on 1 January 2027 at midnight.
@@ -35,7 +27,7 @@ std::string DailyEvent(const std::string& section, const std::string& title, con
 
 class CliNext : public ::testing::Test {
  protected:
-  CliResult Next(const std::string& now) {
+  test::CliResult Next(const std::string& now) {
     return RunCli({"next", "--config", path, "--now", now, "--locale", "en_US"});
   }
   test::TempDir folder;
@@ -45,7 +37,7 @@ class CliNext : public ::testing::Test {
 TEST_F(CliNext, PrintsTheEarliestPendingReminderWithItsSentenceAtNow) {
   const std::string config = DailyEvent("Event1", "Nine", "9:00:00 AM") + DailyEvent("Event2", "Eight", "8:00:00 AM");
   test::WriteFileBytes(path, config);
-  const CliResult result = Next("2026-12-25 12:00:00");
+  const test::CliResult result = Next("2026-12-25 12:00:00");
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(result.out,
             "Event2\t2026-12-25 08:00:00\tEight\tBefore Birthday(Friday, January 1, 2027 12:00:00 AM), there just left "
@@ -56,7 +48,7 @@ TEST_F(CliNext, PrintsTheEarliestPendingReminderWithItsSentenceAtNow) {
 TEST_F(CliNext, ThePastMomentOfTheDayStaysPendingAndEqualMomentsKeepFileOrder) {
   test::WriteFileBytes(path,
                        DailyEvent("Event7", "First", "8:00:00 AM") + DailyEvent("Event3", "Second", "8:00:00 AM"));
-  const CliResult result = Next("2026-12-08 23:00:00");
+  const test::CliResult result = Next("2026-12-08 23:00:00");
   EXPECT_EQ(result.out.substr(0, result.out.find("\tBefore")), "Event7\t2026-12-08 08:00:00\tFirst");
 }
 
@@ -72,13 +64,13 @@ TEST_F(CliNext, NothingPendingPrintsNothing) {
   test::WriteFileBytes(path,
                        "[Event1]\r\nTitle=Starts tomorrow\r\nRemindTime=9:00:00 AM\r\nRPStartDate=12/9/2026\r\n"
                        "[GridSettings]\r\nColWidth0=10\r\n");
-  const CliResult result = Next("2026-12-08 07:00:00");
+  const test::CliResult result = Next("2026-12-08 07:00:00");
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.out, "");
 }
 
 TEST_F(CliNext, MissingFilePrintsNothingAndCreatesNothing) {
-  const CliResult result = Next("2026-12-08 07:00:00");
+  const test::CliResult result = Next("2026-12-08 07:00:00");
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.out, "");
   EXPECT_FALSE(test::FileExists(path));
@@ -90,7 +82,7 @@ TEST_F(CliNext, MissingRemindTimeIsNowAndTabsInTextsBecomeBlanks) {
                        "RemindOfMonths=0\r\nRemindOfWeeks=0\r\nRemindOfDays=0\r\nRemindOfHours=0\r\n"
                        "RemindOfMinutes=0\r\nRemindOfSeconds=1\r\nDateChecked=0\r\nTimeChecked=0\r\n"
                        "TypeDesc=\r\n");
-  const CliResult result = Next("2026-12-08 00:00:07");
+  const test::CliResult result = Next("2026-12-08 00:00:07");
   EXPECT_EQ(result.out,
             "Event1\t2026-12-08 00:00:07\tTab here\tSince (Tuesday, December 8, 2026 12:00:00 AM), it has passed  7 "
             "seconds. \n");
@@ -98,19 +90,19 @@ TEST_F(CliNext, MissingRemindTimeIsNowAndTabsInTextsBecomeBlanks) {
 
 TEST_F(CliNext, DefaultNowComesFromTheClock) {
   test::WriteFileBytes(path, DailyEvent("Event1", "Nine", "9:00:00 AM"));
-  const CliResult clocked = RunCli({"next", "--config", path, "--locale", "en_US"});
+  const test::CliResult clocked = RunCli({"next", "--config", path, "--locale", "en_US"});
   EXPECT_EQ(clocked.out, Next("2026-12-08 07:00:00").out);
   EXPECT_NE(clocked.out, "");
 }
 
 TEST(CliNextArguments, BadArgumentsAndUsage) {
-  const CliResult unknown = RunCli({"next", "--reset", "1"});
+  const test::CliResult unknown = RunCli({"next", "--reset", "1"});
   EXPECT_EQ(unknown.status, 2);
   EXPECT_NE(unknown.err.find("unknown option --reset"), std::string::npos) << unknown.err;
-  const CliResult badNow = RunCli({"next", "--now", "tomorrow"});
+  const test::CliResult badNow = RunCli({"next", "--now", "tomorrow"});
   EXPECT_EQ(badNow.status, 2);
   EXPECT_NE(badNow.err.find("--now must be"), std::string::npos) << badNow.err;
-  const CliResult help = RunCli({"--help"});
+  const test::CliResult help = RunCli({"--help"});
   EXPECT_NE(help.out.find("almanex-cli next [--config FILE]"), std::string::npos) << help.out;
 }
 

@@ -6,21 +6,13 @@
 
 #include "cli/Cli.h"
 #include "tests/common/TestSupport.h"
+#include "tests/tools/CliTestSupport.h"
 
 namespace almanex {
 namespace {
 
-struct CliResult {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-CliResult RunCli(const std::vector<std::string>& arguments) {
-  const ManualClock clock(test::MakeDateTime(2026, 12, 25, 12));
-  std::ostringstream out, err;
-  const int status = cli::Run(arguments, out, err, clock);
-  return {status, out.str(), err.str()};
+test::CliResult RunCli(const std::vector<std::string>& arguments) {
+  return test::RunCliAt(test::MakeDateTime(2026, 12, 25, 12), arguments);
 }
 
 class TempConfig {
@@ -58,7 +50,7 @@ TEST_P(CliSentence, PrintsTheEventsOwnSentenceAtNow) {
   const TempConfig config(kSentenceEvents);
   std::vector<std::string> arguments{"sentence", "--config", config.path, "--locale", "en_US"};
   arguments.insert(arguments.end(), GetParam().options.begin(), GetParam().options.end());
-  const CliResult result = RunCli(arguments);
+  const test::CliResult result = RunCli(arguments);
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(result.out, GetParam().expected);
   EXPECT_EQ(test::ReadFileBytes(config.path), kSentenceEvents);
@@ -117,8 +109,8 @@ class CliReport : public ::testing::TestWithParam<ReportCase> {};
 // The earlier of now and the event is always the start: both directions give the same report.
 TEST_P(CliReport, PrintsTheWorkedIntervalWithLineFeeds) {
   const TempConfig config(kReportEvents);
-  const CliResult result = RunCli({"report", "--config", config.path, "--locale", "en_GB", "--section",
-                                   GetParam().section, "--now", GetParam().now});
+  const test::CliResult result = RunCli({"report", "--config", config.path, "--locale", "en_GB", "--section",
+                                         GetParam().section, "--now", GetParam().now});
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(result.out, kWorkedReport);
@@ -131,7 +123,8 @@ INSTANTIATE_TEST_SUITE_P(Table, CliReport,
 
 TEST(CliReportDuration, UncheckedTimeIsMidnightAndShortDurationsArePadded) {
   const TempConfig config(kReportEvents);
-  const CliResult result = RunCli({"report", "--config", config.path, "--locale", "en_GB", "--section", "Event3"});
+  const test::CliResult result =
+      RunCli({"report", "--config", config.path, "--locale", "en_GB", "--section", "Event3"});
   ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(result.out.substr(0, result.out.find("Delta(")),
             "Formula: Delta = End Time - Start Time\n"
@@ -152,7 +145,7 @@ TEST_P(CliEventBadArguments, ExitWithStatusTwoAndAClearMessage) {
   const TempConfig config(kReportEvents + "[GridSettings]\r\nColWidth0=62\r\n");
   std::vector<std::string> arguments = GetParam().arguments;
   arguments.insert(arguments.end(), {"--config", config.path, "--locale", "en_GB"});
-  const CliResult result = RunCli(arguments);
+  const test::CliResult result = RunCli(arguments);
   EXPECT_EQ(result.status, 2);
   EXPECT_EQ(result.out, "");
   EXPECT_NE(result.err.find(GetParam().message), std::string::npos) << result.err;
@@ -172,13 +165,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(CliEventMissingFile, IsAnUnknownSection) {
   test::TempDir folder;
-  const CliResult result = RunCli({"sentence", "--config", folder.File("Config.INI"), "--section", "Event1"});
+  const test::CliResult result = RunCli({"sentence", "--config", folder.File("Config.INI"), "--section", "Event1"});
   EXPECT_EQ(result.status, 2);
   EXPECT_NE(result.err.find("no event section 'Event1' in " + folder.File("Config.INI")), std::string::npos);
 }
 
 TEST(CliHelp, NamesEveryCommandAndTheLineEnds) {
-  const CliResult result = RunCli({"--help"});
+  const test::CliResult result = RunCli({"--help"});
   EXPECT_EQ(result.status, 0);
   for (const char* text : {"almanex-cli list", "almanex-cli next", "almanex-cli due --day YYYY-MM-DD [--days N]",
                            "almanex-cli sentence --section NAME", "almanex-cli report --section NAME",

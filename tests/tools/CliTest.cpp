@@ -6,27 +6,20 @@
 
 #include "cli/Cli.h"
 #include "tests/common/TestSupport.h"
+#include "tests/tools/CliTestSupport.h"
 
 namespace almanex {
 namespace {
 
-struct CliResult {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-CliResult RunCli(const std::vector<std::string>& arguments) {
-  const ManualClock clock(test::MakeDateTime(2026, 12, 25, 12));
-  std::ostringstream out, err;
-  const int status = cli::Run(arguments, out, err, clock);
-  return {status, out.str(), err.str()};
+test::CliResult RunCli(const std::vector<std::string>& arguments) {
+  return test::RunCliAt(test::MakeDateTime(2026, 12, 25, 12), arguments);
 }
 
 const std::string kFixture = std::string(ALMANEX_FIXTURES) + "/events.ini";
 
 TEST(CliList, PrintsTheGridRowsInFileOrder) {
-  const CliResult result = RunCli({"list", "--config", kFixture, "--now", "2026-12-25 12:00:00", "--locale", "en_US"});
+  const test::CliResult result =
+      RunCli({"list", "--config", kFixture, "--now", "2026-12-25 12:00:00", "--locale", "en_US"});
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(result.out,
             "Event1\tWedding anniversary\t6/14/2003\t4:00:00 PM\tAnniversary\t23.53\t282.38\t1,227.83\t8,594.83"
@@ -36,7 +29,7 @@ TEST(CliList, PrintsTheGridRowsInFileOrder) {
 }
 
 TEST(CliList, LocaleChangesTheWrittenFormsAndSeparators) {
-  const CliResult result = RunCli({"list", "--config", kFixture, "--now=2026-12-25 12:00:00", "--locale=de_DE"});
+  const test::CliResult result = RunCli({"list", "--config", kFixture, "--now=2026-12-25 12:00:00", "--locale=de_DE"});
   ASSERT_EQ(result.status, 0) << result.err;
   // The file was written under a month/day/year setting: under German formats its dates do not read
   // and take today as the default, while the spans use German separators.
@@ -49,14 +42,15 @@ TEST(CliList, LocaleChangesTheWrittenFormsAndSeparators) {
 
 TEST(CliList, MissingFileListsNothing) {
   test::TempDir folder;
-  const CliResult result = RunCli({"list", "--config", folder.File("Config.INI"), "--locale", "C"});
+  const test::CliResult result = RunCli({"list", "--config", folder.File("Config.INI"), "--locale", "C"});
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.out, "");
 }
 
 TEST(CliList, DefaultNowComesFromTheClock) {
-  const CliResult fixed = RunCli({"list", "--config", kFixture, "--now", "2026-12-25 12:00:00", "--locale", "en_US"});
-  const CliResult clocked = RunCli({"list", "--config", kFixture, "--locale", "en_US"});
+  const test::CliResult fixed =
+      RunCli({"list", "--config", kFixture, "--now", "2026-12-25 12:00:00", "--locale", "en_US"});
+  const test::CliResult clocked = RunCli({"list", "--config", kFixture, "--locale", "en_US"});
   EXPECT_EQ(fixed.out, clocked.out);
 }
 
@@ -69,7 +63,7 @@ struct BadArguments {
 class CliBadArguments : public ::testing::TestWithParam<BadArguments> {};
 
 TEST_P(CliBadArguments, ExitWithStatusTwoAndAClearMessage) {
-  const CliResult result = RunCli(GetParam().arguments);
+  const test::CliResult result = RunCli(GetParam().arguments);
   EXPECT_EQ(result.status, 2);
   EXPECT_EQ(result.out, "");
   EXPECT_NE(result.err.find(GetParam().message), std::string::npos) << result.err;
