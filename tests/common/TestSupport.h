@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "datetime/FormatSettings.h"
+
 namespace almanex::test {
 
 /// A fresh folder under the test's private temporary root, removed with everything in it at the end.
@@ -28,5 +30,14 @@ bool FileExists(const std::string& path);
 /// Local date-time from its fields, for readable test tables.
 double MakeDateTime(int year, unsigned month, unsigned day, unsigned hour = 0, unsigned minute = 0, unsigned second = 0,
                     unsigned millisecond = 0);
+
+/// The formats the worked examples are written in: long date "dddd, d mmmm yyyy", long time
+/// "hh:nn:ss", "," and "." as separators, English names.
+inline FormatSettings ExampleFormatSettings() {
+  FormatSettings settings;
+  settings.longDateFormat = "dddd, d mmmm yyyy";
+  settings.longTimeFormat = "hh:nn:ss";
+  return settings;
+}
 
 }  // namespace almanex::test

@@ -13,16 +13,9 @@ namespace {
 
 using test::MakeDateTime;
 
-FormatSettings ExampleSettings() {
-  FormatSettings settings;
-  settings.longDateFormat = "dddd, d mmmm yyyy";
-  settings.longTimeFormat = "hh:nn:ss";
-  return settings;
-}
-
 TEST(IntervalReport, WorkedInterval) {
-  const IntervalReport report =
-      WriteIntervalReport(MakeDateTime(2024, 2, 10, 6), MakeDateTime(2025, 6, 1, 18, 30), ExampleSettings());
+  const IntervalReport report = WriteIntervalReport(MakeDateTime(2024, 2, 10, 6), MakeDateTime(2025, 6, 1, 18, 30),
+                                                    test::ExampleFormatSettings());
   EXPECT_FALSE(report.failure);
   EXPECT_EQ(report.blocks[0].text,
             "Formula: Delta = End Time - Start Time\r\n"
@@ -57,7 +50,7 @@ TEST(IntervalReport, WorkedInterval) {
 
 TEST(IntervalReport, ShortDurationIsPadded) {
   const IntervalReport report =
-      WriteIntervalReport(MakeDateTime(2026, 12, 25, 12), MakeDateTime(2027, 1, 1), ExampleSettings());
+      WriteIntervalReport(MakeDateTime(2026, 12, 25, 12), MakeDateTime(2027, 1, 1), test::ExampleFormatSettings());
   EXPECT_NE(report.blocks[0].text.find("The duration(delta) is [ 6] days, [12] hours, [0] minutes and [0] seconds."),
             std::string::npos);
   EXPECT_EQ(report.blocks[1].text,
@@ -66,7 +59,7 @@ TEST(IntervalReport, ShortDurationIsPadded) {
 }
 
 TEST(IntervalReport, FailureIsReportedAndTheBlocksUseTheRecord) {
-  const FormatSettings settings = ExampleSettings();
+  const FormatSettings settings = test::ExampleFormatSettings();
   WriteIntervalReport(MakeDateTime(2026, 12, 25, 12), MakeDateTime(2027, 1, 1), settings);
   const IntervalReport report = WriteIntervalReport(MakeDateTime(2024, 1, 1), MakeDateTime(10000, 1, 1), settings);
   ASSERT_TRUE(report.failure);

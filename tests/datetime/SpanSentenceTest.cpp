@@ -81,9 +81,7 @@ class SentenceTable : public testing::TestWithParam<SentenceCase> {};
 
 TEST_P(SentenceTable, Reads) {
   const SentenceCase& c = GetParam();
-  FormatSettings settings;
-  settings.longDateFormat = "dddd, d mmmm yyyy";
-  settings.longTimeFormat = "hh:nn:ss";
+  const FormatSettings settings = test::ExampleFormatSettings();
   TNextReminder next;
   next.dtEventDateTime = c.event;
   next.strTypeDesc = c.type;

@@ -18,13 +18,6 @@ namespace {
 
 using test::MakeDateTime;
 
-FormatSettings ExampleSettings() {
-  FormatSettings settings;
-  settings.longDateFormat = "dddd, d mmmm yyyy";
-  settings.longTimeFormat = "hh:nn:ss";
-  return settings;
-}
-
 using UnitTexts = std::array<const char*, 7>;   // seconds .. years
 using DayCounts = std::array<std::int32_t, 7>;  // Sunday .. Saturday
 using MonthCounts = std::array<std::int32_t, 12>;
@@ -109,7 +102,7 @@ class DeltaTable : public testing::TestWithParam<DeltaCase> {};
 TEST_P(DeltaTable, FillsTheRecord) {
   const DeltaCase& c = GetParam();
   TTimeDeltaValueRecord record;
-  ASSERT_EQ(CalcTimeDelta(c.start, c.end, ExampleSettings(), record), std::nullopt);
+  ASSERT_EQ(CalcTimeDelta(c.start, c.end, test::ExampleFormatSettings(), record), std::nullopt);
   if (c.texts) {
     const std::string* texts[] = {&record.SecondsText, &record.MinutesText, &record.HoursText, &record.DaysText,
                                   &record.WeeksText,   &record.MonthsText,  &record.YearsText};
@@ -137,8 +130,8 @@ TEST_P(DeltaTable, OrderDoesNotMatter) {
   const DeltaCase& c = GetParam();
   TTimeDeltaValueRecord forward;
   TTimeDeltaValueRecord backward;
-  ASSERT_EQ(CalcTimeDelta(c.start, c.end, ExampleSettings(), forward), std::nullopt);
-  ASSERT_EQ(CalcTimeDelta(c.end, c.start, ExampleSettings(), backward), std::nullopt);
+  ASSERT_EQ(CalcTimeDelta(c.start, c.end, test::ExampleFormatSettings(), forward), std::nullopt);
+  ASSERT_EQ(CalcTimeDelta(c.end, c.start, test::ExampleFormatSettings(), backward), std::nullopt);
   EXPECT_TRUE(forward == backward);
 }
 
@@ -198,7 +191,7 @@ TEST(CalcTimeDelta, CalendarCountsMatchAWalkOverTheDates) {
 }
 
 TEST(CalcTimeDelta, FailureLeavesThePreviousUnitTexts) {
-  const FormatSettings settings = ExampleSettings();
+  const FormatSettings settings = test::ExampleFormatSettings();
   ASSERT_EQ(CalcTimeDelta(MakeDateTime(2026, 12, 25, 12), MakeDateTime(2027, 1, 1), settings), std::nullopt);
   const TTimeDeltaValueRecord before = TimeDeltaValue;
 
