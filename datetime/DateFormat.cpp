@@ -1,10 +1,13 @@
 #include "DateFormat.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <span>
+#include <vector>
 
 namespace almanex {
 
@@ -178,15 +181,79 @@ bool IsAmPm(TokenKind kind) {
   return kind == TokenKind::kAmPmWord || kind == TokenKind::kAmPmLetter || kind == TokenKind::kAmPmLocale;
 }
 
-// An am/pm token anywhere in the pattern makes its hours 12-hour hours.
-bool HasAmPm(std::string_view pattern) {
-  PatternReader reader(pattern);
-  Token token;
-  while (reader.Next(token)) {
-    if (IsAmPm(token.kind)) return true;
+// A pattern split into its tokens, kept for later calls. Its fixed sizes keep it trivially
+// destructible: a thread's copies stay usable until the thread ends, even from the destructor of a
+// static object.
+struct SplitPattern {
+  static constexpr std::size_t kMaxPatternSize = 64;
+  static constexpr std::size_t kMaxTokens = 32;
+  std::array<char, kMaxPatternSize> pattern{};  // a copy of the pattern; the tokens' texts point into it
+  std::size_t patternSize = 0;
+  std::array<Token, kMaxTokens> tokens{};  // [0, tokenCount), left to right
+  std::size_t tokenCount = 0;
+  bool twelveHour = false;  // an am/pm token anywhere in the pattern makes its hours 12-hour hours
+  bool used = false;
+
+  std::string_view Pattern() const { return std::string_view(pattern.data(), patternSize); }
+};
+
+// The tokens of a pattern, left to right, as PatternReader gives them. A run of reads or writes mostly
+// uses one or two patterns over and over (every start date of a file is in the short date format, a
+// list load alternates it with the long time format), so the last two patterns split are kept, per
+// thread so that no lock is needed, and a pattern met again is not split again. A pattern too long to
+// keep is split into this object alone. At most one PatternTokens is in use per thread at a time (the
+// one of the formatting or parsing call under way): making another may overwrite the kept split.
+class PatternTokens {
+ public:
+  explicit PatternTokens(std::string_view pattern) {
+    thread_local std::array<SplitPattern, 2> recent;  // constant-initialised, never destroyed
+    thread_local std::size_t replace = 0;             // the entry to overwrite next, [0, recent.size())
+    for (const SplitPattern& entry : recent) {
+      if (entry.used && entry.Pattern() == pattern) {
+        kept_ = &entry;
+        return;
+      }
+    }
+    if (pattern.size() <= SplitPattern::kMaxPatternSize) {
+      SplitPattern& entry = recent[replace];
+      replace = (replace + 1) % recent.size();
+      std::copy(pattern.begin(), pattern.end(), entry.pattern.begin());
+      entry.patternSize = pattern.size();
+      entry.tokenCount = 0;
+      entry.twelveHour = false;
+      PatternReader reader(entry.Pattern());  // the copy: the tokens point into the entry
+      Token token;
+      bool fits = true;
+      while (fits && reader.Next(token)) {
+        fits = entry.tokenCount < SplitPattern::kMaxTokens;
+        if (fits) entry.tokens[entry.tokenCount++] = token;
+        entry.twelveHour = entry.twelveHour || IsAmPm(token.kind);
+      }
+      entry.used = fits;
+      if (fits) {
+        kept_ = &entry;
+        return;
+      }
+    }
+    PatternReader reader(pattern);  // the caller's pattern outlives this object
+    Token token;
+    while (reader.Next(token)) {
+      own_.push_back(token);
+      twelveHour_ = twelveHour_ || IsAmPm(token.kind);
+    }
   }
-  return false;
-}
+
+  bool TwelveHour() const { return kept_ != nullptr ? kept_->twelveHour : twelveHour_; }
+  std::span<const Token> Tokens() const {
+    if (kept_ != nullptr) return std::span<const Token>(kept_->tokens.data(), kept_->tokenCount);
+    return own_;
+  }
+
+ private:
+  const SplitPattern* kept_ = nullptr;  // the kept split, or nothing: then own_ holds the tokens
+  std::vector<Token> own_;
+  bool twelveHour_ = false;  // of own_
+};
 
 // ---------------------------------------------------------------------------------------------
 // Formatting
@@ -207,7 +274,8 @@ void AppendYear(std::string& out, int year, int digits) {
 }
 
 std::string FormatFields(std::string_view pattern, const CivilDateTime& value, const FormatSettings& settings) {
-  const bool twelveHour = HasAmPm(pattern);
+  PatternTokens tokens(pattern);
+  const bool twelveHour = tokens.TwelveHour();
   const int year = static_cast<int>(value.date.year());
   const unsigned month = static_cast<unsigned>(value.date.month());                               // [1, 12]
   const unsigned day = static_cast<unsigned>(value.date.day());                                   // [1, 31]
@@ -218,9 +286,7 @@ std::string FormatFields(std::string_view pattern, const CivilDateTime& value, c
 
   std::string out;
   out.reserve(pattern.size() + 24);
-  PatternReader reader(pattern);
-  Token token;
-  while (reader.Next(token)) {
+  for (const Token& token : tokens.Tokens()) {
     switch (token.kind) {
       case TokenKind::kLiteral:
         out.append(token.text);
@@ -396,12 +462,11 @@ std::optional<DateTime> ParseDateTime(std::string_view pattern, std::string_view
   bool hasDay = false;
   std::optional<std::size_t> dayName;
   std::optional<bool> afternoon;
-  const bool twelveHour = HasAmPm(pattern);
+  PatternTokens tokens(pattern);
+  const bool twelveHour = tokens.TwelveHour();
 
   TextScanner scanner(text);
-  PatternReader reader(pattern);
-  Token token;
-  while (reader.Next(token)) {
+  for (const Token& token : tokens.Tokens()) {
     std::optional<int> number;
     switch (token.kind) {
       case TokenKind::kLiteral:

@@ -15,7 +15,13 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <type_traits>
 #include <unordered_map>
+#include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "datetime/DateFormat.h"
 
@@ -29,6 +35,11 @@ constexpr std::uint32_t kNoIndex = std::numeric_limits<std::uint32_t>::max();
 constexpr std::string_view kLineBreak = "\r\n";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+// Names are trimmed of NULs as well: a NUL reads as the blank it becomes when a name is written.
+bool IsBlankOrNul(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte <= ' ' && (byte == ' ' || byte == '\t' || byte == '\0');  // most bytes fail the first test
+}
 bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
 char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
 // A name compares with a NUL taken as the blank it becomes when a name is written or looked up, so
@@ -36,6 +47,7 @@ char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('
 char FoldName(char c) { return c == '\0' ? ' ' : FoldCase(c); }
 
 std::string_view TrimBlanks(std::string_view text) {
+  if (text.empty() || (!IsBlank(text.front()) && !IsBlank(text.back()))) return text;  // mostly nothing to trim
   std::size_t begin = 0;
   std::size_t end = text.size();
   while (begin < end && IsBlank(text[begin])) ++begin;
@@ -47,8 +59,8 @@ std::string_view TrimBlanks(std::string_view text) {
 std::string_view TrimName(std::string_view text) {
   std::size_t begin = 0;
   std::size_t end = text.size();
-  while (begin < end && (IsBlank(text[begin]) || text[begin] == '\0')) ++begin;
-  while (end > begin && (IsBlank(text[end - 1]) || text[end - 1] == '\0')) --end;
+  while (begin < end && IsBlankOrNul(text[begin])) ++begin;
+  while (end > begin && IsBlankOrNul(text[end - 1])) --end;
   return text.substr(begin, end - begin);
 }
 
@@ -61,12 +73,38 @@ std::string_view ReadableValue(std::string_view raw) {
   return value;
 }
 
+/// Reads eight bytes of text from offset (offset + 8 <= text.size()).
+std::uint64_t WordAt(std::string_view text, std::size_t offset) {
+  std::uint64_t word;
+  std::memcpy(&word, text.data() + offset, 8);
+  return word;
+}
+
+/// Whether a and b hold the same bytes. Two words, overlapping when shorter than 16 bytes, cover
+/// texts of 8 to 16 bytes (most names) without a call.
+bool SameBytes(std::string_view a, std::string_view b) {
+  const std::size_t size = a.size();
+  if (size != b.size()) return false;
+  if (size >= 8 && size <= 16) {
+    return ((WordAt(a, 0) ^ WordAt(b, 0)) | (WordAt(a, size - 8) ^ WordAt(b, size - 8))) == 0;
+  }
+  return std::memcmp(a.data(), b.data(), size) == 0;
+}
+
 // Names compare ASCII-case-insensitively; bytes above 0x7F compare exactly.
 bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  if (a == b) return true;  // names are mostly written as they are asked for
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldName(a[i]) != FoldName(b[i])) return false;
+  const std::size_t size = a.size();
+  if (size != b.size()) return false;
+  if (size >= 8 && size <= 16) {  // most key and section names
+    // Two words, overlapping when the names are shorter than 16 bytes, cover both names. Folding only
+    // ever changes bit 5 of a byte (a capital and its small letter, a NUL and a blank), so names whose
+    // bytes differ in any other bit differ.
+    const std::uint64_t difference = (WordAt(a, 0) ^ WordAt(b, 0)) | (WordAt(a, size - 8) ^ WordAt(b, size - 8));
+    if (difference == 0) return true;  // mostly asked for as written
+    if ((difference & ~0x2020202020202020ull) != 0) return false;
+  }
+  for (std::size_t i = 0; i < size; ++i) {
+    if (a[i] != b[i] && FoldName(a[i]) != FoldName(b[i])) return false;
   }
   return true;
 }
@@ -86,10 +124,11 @@ std::string FoldedName(std::string_view name) {
   return folded;
 }
 
-/// The offset of the first CR or LF at or after position, or size. Eight bytes at a time: a line
-/// break is found by the zero-byte test on the word XORed with each break character.
 /// Allocates buffers of 2 MiB and more on 2 MiB boundaries and asks for huge pages under them, so
 /// that reading a file of many events costs a handful of page faults instead of one per 4 KiB.
+/// An element made without a value is default-initialised, not zeroed: resizing the byte buffer
+/// before read() fills it then costs no pass of zeroes over megabytes (every other element is made
+/// from a value, so nothing is left undefined).
 template <typename T>
 struct LargeBufferAllocator {
   using value_type = T;
@@ -113,25 +152,62 @@ struct LargeBufferAllocator {
     std::free(pointer);
   }
   template <typename U>
+  void construct(U* pointer) noexcept(std::is_nothrow_default_constructible_v<U>) {
+    ::new (static_cast<void*>(pointer)) U;  // default-initialised: a char keeps what read() puts there
+  }
+  template <typename U, typename... Args>
+  void construct(U* pointer, Args&&... args) {
+    ::new (static_cast<void*>(pointer)) U(std::forward<Args>(args)...);
+  }
+  template <typename U>
   bool operator==(const LargeBufferAllocator<U>&) const {
     return true;
   }
 };
 
 /// The bytes of a snapshot.
-using SnapshotBytes = std::basic_string<char, std::char_traits<char>, LargeBufferAllocator<char>>;
+using SnapshotBytes = std::vector<char, LargeBufferAllocator<char>>;
 
-std::uint32_t FindLineBreak(const char* data, std::uint32_t position, std::uint32_t size) {
+/// Where a scan stops: at a line break, or at a line break or the '=' that ends an entry's key.
+enum class Stop { kLineBreak, kLineBreakOrEquals };
+
+template <Stop kStop>
+bool StopsAt(char c) {
+  return IsLineBreak(c) || (kStop == Stop::kLineBreakOrEquals && c == '=');
+}
+
+/// The offset of the first byte at or after position (<= size) where the scan stops, or size.
+/// Sixteen bytes at a time with SSE2 (every x86-64 processor has it), eight at a time elsewhere,
+/// the last few bytes one by one, so no byte past size is read.
+template <Stop kStop>
+std::uint32_t FindStop(const char* data, std::uint32_t position, std::uint32_t size) {
+#if defined(__SSE2__)
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i lf = _mm_set1_epi8('\n');
+  const __m128i equals = _mm_set1_epi8('=');
+  while (size - position >= 16) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + position));
+    __m128i hits = _mm_or_si128(_mm_cmpeq_epi8(chunk, cr), _mm_cmpeq_epi8(chunk, lf));
+    if constexpr (kStop == Stop::kLineBreakOrEquals) hits = _mm_or_si128(hits, _mm_cmpeq_epi8(chunk, equals));
+    const unsigned found = static_cast<unsigned>(_mm_movemask_epi8(hits));  // bit i: byte i stops the scan
+    if (found != 0) return position + static_cast<std::uint32_t>(std::countr_zero(found));
+    position += 16;
+  }
+#else
+  // The zero-byte test on the word XORed with each stop character flags the bytes equal to it.
   constexpr std::uint64_t kOnes = 0x0101010101010101ull;
   constexpr std::uint64_t kHighs = 0x8080808080808080ull;
-  while (position + 8 <= size) {
+  const auto flags = [](std::uint64_t word, char c) {
+    const std::uint64_t x = word ^ (kOnes * static_cast<unsigned char>(c));
+    return (x - kOnes) & ~x & kHighs;
+  };
+  while (size - position >= 8) {
     std::uint64_t word;
     std::memcpy(&word, data + position, 8);
-    const std::uint64_t lf = word ^ (kOnes * '\n');
-    const std::uint64_t cr = word ^ (kOnes * '\r');
-    const std::uint64_t found = ((lf - kOnes) & ~lf & kHighs) | ((cr - kOnes) & ~cr & kHighs);
+    std::uint64_t found = flags(word, '\n') | flags(word, '\r');
+    if constexpr (kStop == Stop::kLineBreakOrEquals) found |= flags(word, '=');
     // The lowest flagged byte is exact (a false flag can only stand above a true one); bytes are
-    // loaded little-endian, so it is the first line break of the word.
+    // loaded little-endian, so it is the first stop of the word.
     if (found != 0) {
       if constexpr (std::endian::native == std::endian::little) {
         return position + static_cast<std::uint32_t>(std::countr_zero(found) >> 3);
@@ -140,8 +216,72 @@ std::uint32_t FindLineBreak(const char* data, std::uint32_t position, std::uint3
     }
     position += 8;
   }
-  while (position < size && !IsLineBreak(data[position])) ++position;
+#endif
+  while (position < size && !StopsAt<kStop>(data[position])) ++position;
   return position;
+}
+
+/// The offset of the first CR or LF at or after position, or size.
+std::uint32_t FindLineBreak(const char* data, std::uint32_t position, std::uint32_t size) {
+  return FindStop<Stop::kLineBreak>(data, position, size);
+}
+
+/// The offset after the line break at lineEnd (<= size): a CR LF is one line break.
+std::uint32_t AfterLineBreak(const char* data, std::uint32_t lineEnd, std::uint32_t size) {
+  if (lineEnd == size) return size;
+  return lineEnd + ((data[lineEnd] == '\r' && lineEnd + 1 < size && data[lineEnd + 1] == '\n') ? 2 : 1);
+}
+
+/// Where an entry line's key and value end.
+struct EntryScan {
+  std::uint32_t equals;    // the line's first '=', or lineEnd when the line has none
+  std::uint32_t lineEnd;   // the line break, or the end of the bytes
+  std::uint32_t nextLine;  // the offset after the line break
+};
+
+/// The first '=', the line break and the next line of the line that goes on at position (<= size), in
+/// one pass: a short entry's key, value and line break mostly lie in one 16-byte chunk.
+EntryScan ScanEntryLine(const char* data, std::uint32_t position, std::uint32_t size) {
+#if defined(__SSE2__)
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i lf = _mm_set1_epi8('\n');
+  const __m128i equalsSign = _mm_set1_epi8('=');
+  bool equalsFound = false;
+  std::uint32_t equals = 0;
+  while (size - position >= 16) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + position));
+    // Bit i of each mask: byte position + i is a CR, an LF, a '='.
+    const unsigned crs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, cr)));
+    const unsigned lfs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, lf)));
+    const unsigned breaks = crs | lfs;
+    if (!equalsFound) {
+      unsigned signs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, equalsSign)));
+      if (breaks != 0) signs &= (breaks & (0u - breaks)) - 1;  // only those before the first break
+      if (signs != 0) {
+        equalsFound = true;
+        equals = position + static_cast<std::uint32_t>(std::countr_zero(signs));
+      }
+    }
+    if (breaks != 0) {
+      const unsigned first = static_cast<unsigned>(std::countr_zero(breaks));  // [0, 15]
+      const std::uint32_t lineEnd = position + first;
+      // A CR with an LF right after it, both in the chunk, is a CR LF; a break in the chunk's last
+      // byte is left to AfterLineBreak, which looks past the chunk.
+      const std::uint32_t nextLine =
+          first < 15 ? lineEnd + 1 + (((crs & (lfs >> 1)) >> first) & 1u) : AfterLineBreak(data, lineEnd, size);
+      return {equalsFound ? equals : lineEnd, lineEnd, nextLine};
+    }
+    position += 16;
+  }
+  if (equalsFound) {
+    const std::uint32_t lineEnd = FindLineBreak(data, position, size);
+    return {equals, lineEnd, AfterLineBreak(data, lineEnd, size)};
+  }
+#endif
+  const std::uint32_t stop = FindStop<Stop::kLineBreakOrEquals>(data, position, size);
+  if (stop == size || data[stop] != '=') return {stop, stop, AfterLineBreak(data, stop, size)};
+  const std::uint32_t lineEnd = FindLineBreak(data, stop + 1, size);
+  return {stop, lineEnd, AfterLineBreak(data, lineEnd, size)};
 }
 
 bool IsForbiddenInText(char c) { return c == '\r' || c == '\n' || c == '\0'; }
@@ -161,10 +301,38 @@ std::string_view SectionName(std::string_view name, std::string& storage) {
   return TrimBlanks(name);
 }
 
+/// Whether KeyName would return name unchanged: no CR, LF, NUL or '=' in it, no blank, '[' or ';'
+/// first and no blank last. The program's own key names are all like this, so a lookup of one costs
+/// a single pass over its bytes.
+bool IsCleanKeyName(std::string_view name) {
+  const std::size_t size = name.size();
+  if (size == 0) return true;
+  const char first = name.front();
+  if (IsBlank(first) || first == '[' || first == ';' || IsBlank(name.back())) return false;
+  // The four bytes that cleaning replaces (NUL, LF, CR and '=') are all at most '=' (0x3D); letters,
+  // and most bytes of a key name, are above it. Two words cover a name of 8 to 16 bytes (overlapping
+  // when it is shorter than 16): when no byte of them is at most '=', the name is clean. Any other
+  // name goes byte by byte, and so does one that has such a byte.
+  if (size >= 8 && size <= 16) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+    constexpr std::uint64_t kHighs = 0x8080808080808080ull;
+    // Nonzero exactly when some byte of word is below '=' + 1 (the test holds for bounds up to 128).
+    const auto hasLowByte = [](std::uint64_t word) { return ((word - kOnes * ('=' + 1)) & ~word & kHighs) != 0; };
+    if (!hasLowByte(WordAt(name, 0)) && !hasLowByte(WordAt(name, size - 8))) return true;
+  }
+  constexpr std::uint64_t kReplaced = (1ull << '\0') | (1ull << '\n') | (1ull << '\r') | (1ull << '=');  // bit c: c
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte <= '=' && ((kReplaced >> byte) & 1) != 0) return false;
+  }
+  return true;
+}
+
 /// A key name as it is written and looked up: CR, LF, NUL and '=' become blanks (a '=' would end the
 /// key early), and leading blanks, '[' and ';' are dropped (the line would read as a header or a
 /// comment), as are trailing blanks.
 std::string_view KeyName(std::string_view name, std::string& storage) {
+  if (IsCleanKeyName(name)) return name;
   std::string_view result = name;
   for (char c : name) {
     if (IsForbiddenInText(c) || c == '=') {
@@ -270,8 +438,10 @@ int FileOperations::Rename(const char* from, const char* to) { return ::rename(f
 struct detail::IniSnapshot {
   struct KeyLine {
     std::uint32_t keyStart;  // the key's first byte: the line's first byte that is no blank or NUL
-    std::uint32_t equals;    // the first '=' of the line; the value runs from here to the line break
-    std::uint32_t lineEnd;   // the line break (or the end of the bytes)
+    // The length of the name the key reads as: up to its last byte that is no blank or NUL. Only
+    // blanks and NULs stand from there to the line's first '='.
+    std::uint32_t keyLength;
+    std::uint32_t lineEnd;  // the line break (or the end of the bytes)
   };
   struct Section {
     std::uint32_t headerStart;  // first byte of the header line
@@ -293,22 +463,30 @@ struct detail::IniSnapshot {
   std::vector<KeyLine, LargeBufferAllocator<KeyLine>> keys;
   std::vector<std::uint32_t> table;  // open addressing over first sections: index + 1, 0 when empty
 
+  std::string_view Text() const { return std::string_view(bytes.data(), bytes.size()); }
+  /// Bytes of the buffer; the index's offsets and lengths always lie within it.
   std::string_view View(std::uint32_t start, std::uint32_t length) const {
-    return std::string_view(bytes).substr(start, length);
+    return std::string_view(bytes.data() + start, length);
   }
   std::string_view Name(const Section& section) const { return View(section.nameStart, section.nameLength); }
-  std::string_view KeyOf(const KeyLine& line) const {
-    return TrimName(View(line.keyStart, line.equals - line.keyStart));
+  std::string_view KeyOf(const KeyLine& line) const { return View(line.keyStart, line.keyLength); }
+  /// The entry's first '=': after the key's end only blanks and NULs stand before it.
+  std::uint32_t EqualsOf(const KeyLine& line) const {
+    std::uint32_t equals = line.keyStart + line.keyLength;
+    while (bytes[equals] != '=') ++equals;
+    return equals;
   }
   /// The first byte of the entry's line: before the key stand only blanks and NULs.
   std::uint32_t LineStartOf(const KeyLine& line) const {
     std::uint32_t start = line.keyStart;
-    while (start > 0 && (IsBlank(bytes[start - 1]) || bytes[start - 1] == '\0')) --start;
+    while (start > 0 && IsBlankOrNul(bytes[start - 1])) --start;
     return start;
   }
   std::uint32_t LineEndOf(const KeyLine& line) const { return line.lineEnd; }
+  /// From the first '=' to the line break.
   std::string_view RawValueOf(const KeyLine& line) const {
-    return View(line.equals + 1, LineEndOf(line) - line.equals - 1);
+    const std::uint32_t equals = EqualsOf(line);
+    return View(equals + 1, LineEndOf(line) - equals - 1);
   }
   /// The offset after the line break that ends at lineEnd.
   std::uint32_t NextLine(std::uint32_t lineEnd) const {
@@ -327,17 +505,15 @@ struct detail::IniSnapshot {
     }
   }
 
-  /// Linear in the section's entries; most are rejected by their length alone.
+  /// The section's first entry of that key. Linear in the section's entries, but most are rejected
+  /// by the length of their name alone, which the parse has already measured.
   const KeyLine* FindKey(std::uint32_t section, std::string_view key) const {
     const Section& entry = sections[section];
     const char* data = bytes.data();
-    for (std::uint32_t i = entry.firstKey; i < entry.firstKey + entry.keyCount; ++i) {
-      const KeyLine& line = keys[i];
-      std::uint32_t end = line.equals;
-      if (end - line.keyStart < key.size()) continue;  // trailing blanks only make it longer
-      while (end > line.keyStart && (IsBlank(data[end - 1]) || data[end - 1] == '\0')) --end;
-      if (end - line.keyStart != key.size()) continue;
-      if (SameName(std::string_view(data + line.keyStart, key.size()), key)) return &line;
+    const KeyLine* const end = keys.data() + entry.firstKey + entry.keyCount;
+    for (const KeyLine* line = keys.data() + entry.firstKey; line != end; ++line) {
+      if (line->keyLength != key.size()) continue;
+      if (SameName(std::string_view(data + line->keyStart, key.size()), key)) return line;
     }
     return nullptr;
   }
@@ -361,16 +537,26 @@ void detail::IniSnapshot::Parse() {
   const std::uint32_t size = static_cast<std::uint32_t>(bytes.size());
   std::uint32_t position = (size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) ? 3 : 0;
   keys.reserve(size / 16 + 8);  // entry lines are longer than 16 bytes; untouched capacity costs nothing
+  // An event section takes some 600 bytes. Room for one per 256 bytes spares the copies (and the fresh
+  // pages) of growing one step at a time; a file of smaller sections grows the vector as usual.
+  sections.reserve(size / 256 + 8);
   Section* current = nullptr;
+  // One line per turn: position is always the first byte of a line.
   while (position < size) {
     const std::uint32_t lineStart = position;
+    // first: the line's first byte that is no blank; keyStart: the first that is no blank or NUL.
     std::uint32_t first = lineStart;
-    while (first < size && IsBlank(data[first])) ++first;
-    if (first == size) break;
+    std::uint32_t keyStart = lineStart;
+    if (static_cast<unsigned char>(data[lineStart]) <= ' ') {  // rare: blanks, NULs and line breaks are all <= ' '
+      while (first < size && IsBlank(data[first])) ++first;
+      if (first == size) break;
+      keyStart = first;
+      while (keyStart < size && IsBlankOrNul(data[keyStart])) ++keyStart;  // stops at a line break at the latest
+    }
     const char lead = data[first];
     if (lead == '[') {
       const std::uint32_t lineEnd = FindLineBreak(data, first, size);
-      position = NextLine(lineEnd);
+      position = AfterLineBreak(data, lineEnd, size);
       // The name runs to the line's last ']'; a header without one names the rest of the line.
       std::uint32_t close = lineEnd;
       while (close > first + 1 && data[close - 1] != ']') --close;
@@ -383,18 +569,20 @@ void detail::IniSnapshot::Parse() {
       current = &sections.back();
       continue;
     }
-    // An entry's key ends at the first '='; comments, lines without '=' and entries before the
-    // first header are kept in the file and never read.
-    const std::uint32_t lineEnd = FindLineBreak(data, first, size);
-    if (lead != ';' && current != nullptr) {
-      std::uint32_t keyStart = first;
-      while (keyStart < lineEnd && (data[keyStart] == '\0' || IsBlank(data[keyStart]))) ++keyStart;
-      if (const void* equals = std::memchr(data + keyStart, '=', lineEnd - keyStart)) {
-        keys.push_back(KeyLine{keyStart, static_cast<std::uint32_t>(static_cast<const char*>(equals) - data), lineEnd});
-        ++current->keyCount;
-      }
+    // Comments, lines without '=' and entries before the first header are kept in the file and
+    // never read.
+    if (lead == ';' || current == nullptr) {
+      position = AfterLineBreak(data, FindLineBreak(data, first, size), size);
+      continue;
     }
-    position = NextLine(lineEnd);
+    // An entry's key ends at the first '='.
+    const EntryScan line = ScanEntryLine(data, keyStart, size);
+    position = line.nextLine;
+    if (line.equals == line.lineEnd) continue;  // no '='
+    std::uint32_t keyEnd = line.equals;
+    while (keyEnd > keyStart && IsBlankOrNul(data[keyEnd - 1])) --keyEnd;
+    keys.push_back(KeyLine{keyStart, keyEnd - keyStart, line.lineEnd});
+    ++current->keyCount;
   }
   BuildTable();
 }
@@ -535,7 +723,7 @@ std::string BuildFile(const detail::IniSnapshot& snapshot, const detail::IniPend
     }
   }
 
-  const std::string_view bytes = snapshot.bytes;
+  const std::string_view bytes = snapshot.Text();
   out.append(bytes.substr(0, snapshot.sections.empty() ? bytes.size() : snapshot.sections.front().headerStart));
   for (std::uint32_t index = 0; index < snapshot.sections.size(); ++index) {
     const auto& section = snapshot.sections[index];
@@ -673,22 +861,26 @@ IniFile::~IniFile() {
 const detail::IniSnapshot& IniFile::Parsed() const { return snapshot_->Parsed(); }
 
 std::vector<std::string> IniFile::SectionNames() const {
-  const detail::IniSnapshot& snapshot = Parsed();
   std::vector<std::string> names;
-  names.reserve(snapshot.sections.size() + pending_->sections.size());
+  names.reserve(Parsed().sections.size() + pending_->sections.size());
+  ForEachSectionName([&names](std::string_view name) { names.emplace_back(name); });
+  return names;
+}
+
+void IniFile::ForEachSectionName(const std::function<void(std::string_view)>& visit) const {
+  const detail::IniSnapshot& snapshot = Parsed();
   for (std::uint32_t index = 0; index < snapshot.sections.size(); ++index) {
     const auto& section = snapshot.sections[index];
     if (section.first != index) continue;
     const std::string_view name = snapshot.Name(section);
     const detail::IniPending::Section* written = pending_->Find(name);
     if (written != nullptr && written->erased) continue;
-    names.emplace_back(name);
+    visit(name);
   }
   for (const auto& written : pending_->sections) {
     if (written.keys.empty()) continue;
-    if (written.erased || snapshot.FindSection(written.name) == kNoIndex) names.push_back(written.name);
+    if (written.erased || snapshot.FindSection(written.name) == kNoIndex) visit(written.name);
   }
-  return names;
 }
 
 bool IniFile::SectionExists(std::string_view section) const {
@@ -701,31 +893,40 @@ bool IniFile::SectionExists(std::string_view section) const {
   return Parsed().FindSection(name) != kNoIndex;
 }
 
+std::uint32_t IniFile::FindSnapshotSection(std::string_view section) const {
+  // The name is remembered as the caller spelt it: the same spelling always cleans to the same name.
+  if (lastSection_ != kNoSection && SameBytes(lastSectionName_, section)) return lastSection_;
+  return LookUpSnapshotSection(section);
+}
+
+std::uint32_t IniFile::LookUpSnapshotSection(std::string_view section) const {
+  std::string storage;
+  const std::uint32_t index = Parsed().FindSection(SectionName(section, storage));
+  lastSectionName_.assign(section);
+  lastSection_ = index == kNoIndex ? kNoSection : index;
+  return index;
+}
+
 std::optional<std::string_view> IniFile::ReadValue(std::string_view section, std::string_view key) const {
-  std::string sectionStorage;
   std::string keyStorage;
-  const std::string_view sectionName = SectionName(section, sectionStorage);
   const std::string_view keyName = KeyName(key, keyStorage);
-  if (const detail::IniPending::Section* written = pending_->Find(sectionName)) {
-    for (const auto& entry : written->keys) {
-      if (SameName(entry.name, keyName)) return ReadableValue(entry.value);
+  // Pending writes come first; with none (every read-only operation), the section name is cleaned
+  // only when FindSnapshotSection does not already know it.
+  if (!pending_->sections.empty()) {
+    std::string sectionStorage;
+    if (const detail::IniPending::Section* written = pending_->Find(SectionName(section, sectionStorage))) {
+      for (const auto& entry : written->keys) {
+        if (SameName(entry.name, keyName)) return ReadableValue(entry.value);
+      }
+      if (written->erased) return std::nullopt;
     }
-    if (written->erased) return std::nullopt;
   }
   const detail::IniSnapshot& snapshot = Parsed();
-  const std::uint32_t index = FindSnapshotSection(sectionName);
+  const std::uint32_t index = FindSnapshotSection(section);
   if (index == kNoIndex) return std::nullopt;
   const detail::IniSnapshot::KeyLine* line = snapshot.FindKey(index, keyName);
   if (line == nullptr) return std::nullopt;
   return ReadableValue(snapshot.RawValueOf(*line));
-}
-
-std::uint32_t IniFile::FindSnapshotSection(std::string_view name) const {
-  if (lastSection_ != kNoSection && lastSectionName_ == name) return lastSection_;
-  const std::uint32_t index = Parsed().FindSection(name);
-  lastSectionName_.assign(name);
-  lastSection_ = index == kNoIndex ? kNoSection : index;
-  return index;
 }
 
 std::string IniFile::ReadString(std::string_view section, std::string_view key, std::string_view fallback) const {
@@ -839,7 +1040,7 @@ void IniFile::Flush() {
   // The file now holds bytes: continue from them, so that later reads and writes of this operation
   // see the committed state. They are parsed only if the operation goes on after this Flush.
   auto committed = std::make_unique<detail::IniSnapshot>();
-  committed->bytes.assign(bytes);
+  committed->bytes.assign(bytes.begin(), bytes.end());
   struct stat after;
   if (::stat(target.c_str(), &after) == 0) committed->identity = FileIdentity::Of(after);
   snapshot_ = std::move(committed);
@@ -863,23 +1064,29 @@ std::optional<std::int32_t> ParseIniInteger(std::string_view text) {
   }
   if (i == text.size()) return std::nullopt;
   std::uint64_t magnitude = 0;  // stays <= 0xFFFFFFFF (hexadecimal) or 2^31 (decimal)
-  for (; i < text.size(); ++i) {
-    const char c = text[i];
-    unsigned digit;
-    if (c >= '0' && c <= '9') {
-      digit = static_cast<unsigned>(c - '0');
-    } else if (hexadecimal && FoldCase(c) >= 'a' && FoldCase(c) <= 'f') {
-      digit = static_cast<unsigned>(FoldCase(c) - 'a' + 10);
-    } else {
-      return std::nullopt;
-    }
-    magnitude = magnitude * (hexadecimal ? 16 : 10) + digit;
-    if (magnitude > (hexadecimal ? 0xFFFFFFFFull : 0x80000000ull)) return std::nullopt;
-  }
   if (hexadecimal) {
+    for (; i < text.size(); ++i) {
+      const char c = FoldCase(text[i]);
+      unsigned digit;
+      if (c >= '0' && c <= '9') {
+        digit = static_cast<unsigned>(c - '0');
+      } else if (c >= 'a' && c <= 'f') {
+        digit = static_cast<unsigned>(c - 'a' + 10);
+      } else {
+        return std::nullopt;
+      }
+      magnitude = magnitude * 16 + digit;
+      if (magnitude > 0xFFFFFFFFull) return std::nullopt;
+    }
     // Eight hexadecimal digits are the 32 bits of the value: $FF000005 is -16777211.
     const std::uint32_t bits = static_cast<std::uint32_t>(magnitude);
     return static_cast<std::int32_t>(negative ? 0u - bits : bits);
+  }
+  for (; i < text.size(); ++i) {
+    const unsigned digit = static_cast<unsigned char>(text[i]) - unsigned{'0'};  // wraps above 9 below '0'
+    if (digit > 9) return std::nullopt;
+    magnitude = magnitude * 10 + digit;
+    if (magnitude > 0x80000000ull) return std::nullopt;
   }
   if (negative) return static_cast<std::int32_t>(-static_cast<std::int64_t>(magnitude));
   if (magnitude > 0x7FFFFFFFull) return std::nullopt;

@@ -30,6 +30,7 @@
 //   they are, whatever their encoding.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -83,6 +84,9 @@ class IniFile {
 
   /// Every section name in file order, a name repeated later in the file listed once.
   std::vector<std::string> SectionNames() const;
+  /// Calls visit with each name SectionNames() would list, in the same order, without copying them.
+  /// A name stays valid during its call only; visit may read this object but must not write to it.
+  void ForEachSectionName(const std::function<void(std::string_view)>& visit) const;
   bool SectionExists(std::string_view section) const;
 
   /// The raw value as read (blanks and one pair of quotes stripped); nothing when the key is absent.
@@ -119,9 +123,12 @@ class IniFile {
 
  private:
   const detail::IniSnapshot& Parsed() const;
-  /// The snapshot's index of a section, kNoSection when absent. Reads come in runs on one section, so
-  /// the last answer is kept and a repeated name costs one comparison instead of a hash lookup.
-  std::uint32_t FindSnapshotSection(std::string_view name) const;
+  /// The snapshot's index of a section named as a caller spells it (not yet cleaned), kNoSection when
+  /// absent. Reads come in runs on one section, so the last answer is kept under the caller's spelling
+  /// and a repeated name costs one comparison instead of cleaning it and a hash lookup.
+  std::uint32_t FindSnapshotSection(std::string_view section) const;
+  /// FindSnapshotSection for a name other than the last one: cleans it and looks it up in the hash table.
+  std::uint32_t LookUpSnapshotSection(std::string_view section) const;
   static constexpr std::uint32_t kNoSection = 0xFFFFFFFFu;
 
   std::string path_;

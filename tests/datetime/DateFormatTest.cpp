@@ -164,7 +164,11 @@ TEST(DateFormat, WrittenTextReadsBackUnchanged) {
                               {"dddd, d mmmm yyyy hh:nn:ss.zzz", true},
                               {"yyyymmddhhnnsszzz", true},
                               {"ddd dd mmm yyyy h:mm:ss a/p", false},
-                              {"d. mmmm yyyy, hh 'Uhr' mm ss", false}};
+                              {"d. mmmm yyyy, hh 'Uhr' mm ss", false},
+                              // longer than the patterns whose tokens are kept between calls
+                              {"'Written down for the record, long after the fact, on' dddd d mmmm yyyy "
+                               "'at' h:nn:ss.zzz ampm",
+                               true}};
   const DateTime values[] = {MakeDateTime(1, 1, 1),
                              MakeDateTime(1899, 12, 30),
                              MakeDateTime(2024, 2, 29, 12, 0, 0, 1),

@@ -233,5 +233,21 @@ TEST_P(IniSemanticsTest, ReadsAndWrites) {
 INSTANTIATE_TEST_SUITE_P(Profile, IniSemanticsTest, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The listing without copies goes through exactly the names SectionNames() lists, pending writes and
+// erased sections included.
+TEST(IniSectionListing, ForEachSectionNameListsWhatSectionNamesLists) {
+  test::TempDir dir;
+  const std::string path = dir.File("Config.INI");
+  test::WriteFileBytes(path, "[Event1]\r\na=1\r\n[GridSettings]\r\n[event1]\r\nb=2\r\n[Event3]\r\n");
+  IniFile file(path);
+  file.EraseSection("GridSettings");
+  file.WriteString("Event9", "Title", "new");
+  file.WriteString("EVENT3", "Title", "kept");
+  std::vector<std::string> visited;
+  file.ForEachSectionName([&](std::string_view name) { visited.emplace_back(name); });
+  EXPECT_EQ(visited, file.SectionNames());
+  EXPECT_EQ(visited, (std::vector<std::string>{"Event1", "Event3", "Event9"}));
+}
+
 }  // namespace
 }  // namespace almanex

@@ -198,7 +198,8 @@ int ParseDays(const std::optional<std::string>& text) {
 }
 
 /// The event sections whose patterns make each of N days from --day a reminder day. The file is parsed
-/// once and each section's pattern read once; the days are then tested on the patterns alone.
+/// once and each section's pattern read once; one day is tested as each pattern is read, more days on
+/// the patterns kept.
 int Due(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock) {
   const Options options(arguments, 1, {"config", "now", "locale", "day", "days"});
   const Context context = ReadContext(options, clock);
@@ -207,34 +208,44 @@ int Due(const std::vector<std::string>& arguments, std::ostream& out, const Cloc
   // first and the last day are midnights; the last one must still be a date the program can write.
   if (first + (days - 1) > kMaxDateTime) throw UsageError("--day and --days reach past 9999-12-31");
 
-  struct Candidate {
-    std::string field;  // the section name as printed
-    RecurrencePattern pattern;
-  };
-  std::vector<Candidate> candidates;
-  {
-    const IniFile file(context.configPath);
-    const std::vector<std::string> sections = file.SectionNames();
-    candidates.reserve(sections.size());
-    for (const std::string& section : sections) {
-      if (!IsEventSection(section)) continue;
-      candidates.push_back({Field(section), ReadRecurrencePattern(file, section, context.now, context.settings)});
-    }
-  }
-
   static const FormatSettings kIso;
   std::string buffer;
   buffer.reserve(1 << 16);
-  for (int offset = 0; offset < days; ++offset) {
-    const DateTime day = first + offset;  // midnight: first is one and offset whole
-    const std::string dayText = FormatDateTime(kIsoDayPattern, day, kIso);
-    for (const Candidate& candidate : candidates) {
-      if (!IsDue(candidate.pattern, day, context.settings)) continue;
-      buffer.append(dayText).append(1, '\t').append(candidate.field).append(1, '\n');
-    }
+  // One output line; the output goes out in pieces of about 64 KiB.
+  const auto writeLine = [&buffer, &out](std::string_view dayText, std::string_view field) {
+    buffer.append(dayText).append(1, '\t').append(field).append(1, '\n');
     if (buffer.size() >= (1 << 16) - 512) {
       out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
       buffer.clear();
+    }
+  };
+
+  // The event sections in file order: fields[i] is the printed name of the one whose pattern is
+  // patterns[i]. One day, the usual question, is answered while the patterns are read and keeps
+  // neither (nor their fresh pages); more days keep them and test them day by day below.
+  std::vector<std::string> fields;
+  std::vector<RecurrencePattern> patterns;
+  {
+    const IniFile file(context.configPath);
+    const std::string firstText = FormatDateTime(kIsoDayPattern, first, kIso);
+    file.ForEachSectionName([&](std::string_view section) {
+      if (!IsEventSection(section)) return;
+      const RecurrencePattern pattern = ReadRecurrencePattern(file, section, context.now, context.settings);
+      if (days == 1) {
+        if (IsDue(pattern, first, context.settings)) writeLine(firstText, Field(std::string(section)));
+        return;
+      }
+      patterns.push_back(pattern);
+      fields.push_back(Field(std::string(section)));
+    });
+  }
+
+  // More than one day: every pattern tested on each day (patterns is empty for one day).
+  for (int offset = 0; offset < days && !patterns.empty(); ++offset) {
+    const DateTime day = first + offset;  // midnight: first is one and offset whole
+    const std::string dayText = FormatDateTime(kIsoDayPattern, day, kIso);
+    for (std::size_t i = 0; i < patterns.size(); ++i) {
+      if (IsDue(patterns[i], day, context.settings)) writeLine(dayText, fields[i]);
     }
   }
   out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
