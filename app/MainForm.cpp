@@ -24,7 +24,7 @@
 namespace almanex {
 namespace {
 
-const QString kGridSettingsSection = QStringLiteral("GridSettings");
+constexpr const char* kGridSettingsSection = "GridSettings";
 
 std::string ColumnWidthKey(int column) { return "ColWidth" + std::to_string(column); }
 
@@ -179,9 +179,8 @@ void TFrmMain::LoadEventList() {
 
 void TFrmMain::LoadGridSettings() {
   const IniFile file(services_.configPath());
-  const std::string section = kGridSettingsSection.toStdString();
   for (int column = 0; column < model_->columnCount(); ++column) {
-    const int width = file.ReadInteger(section, ColumnWidthKey(column), 0);
+    const int width = file.ReadInteger(kGridSettingsSection, ColumnWidthKey(column), 0);
     if (width != 0) StringGridMain->SetColumnWidth(column, width);
   }
 }
@@ -193,9 +192,8 @@ void TFrmMain::SaveGridSettings() {
     return;
   }
   IniFile file(path);
-  const std::string section = kGridSettingsSection.toStdString();
   for (int column = 0; column < model_->columnCount(); ++column) {
-    file.WriteInteger(section, ColumnWidthKey(column), StringGridMain->ColumnWidth(column));
+    file.WriteInteger(kGridSettingsSection, ColumnWidthKey(column), StringGridMain->ColumnWidth(column));
   }
   file.Flush();
 }

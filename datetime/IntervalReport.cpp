@@ -1,5 +1,6 @@
 #include "IntervalReport.h"
 
+#include <initializer_list>
 #include <string_view>
 #include <utility>
 
@@ -11,6 +12,14 @@ namespace almanex {
 namespace {
 
 void AppendInteger(std::string& out, long long value) { out += std::to_string(value); }
+
+/// Appends each label followed by its count: "Sunday: 68, Monday: 68" and the like.
+void AppendCounts(std::string& text, std::initializer_list<std::pair<const char*, std::int32_t>> parts) {
+  for (const auto& [label, count] : parts) {
+    text += label;
+    AppendInteger(text, count);
+  }
+}
 
 }  // namespace
 
@@ -54,23 +63,18 @@ IntervalReport WriteIntervalReport(DateTime start, DateTime end, const FormatSet
   report.blocks[1].colour = kReportUnitColour;
 
   std::string& days = report.blocks[2].text;
-  const std::pair<const char*, std::int32_t> dayParts[] = {
-      {"Sunday: ", delta.SundayCount},       {", Monday: ", delta.MondayCount},
-      {", Tuesday: ", delta.TuesdayCount},   {", Wednesday: ", delta.WednesdayCount},
-      {", Thursday: ", delta.ThursdayCount}, {", Friday: ", delta.FridayCount},
-      {", Saturday: ", delta.SaturdayCount}};
-  for (const auto& [label, count] : dayParts) {
-    days += label;
-    AppendInteger(days, count);
-  }
+  AppendCounts(days, {{"Sunday: ", delta.SundayCount},
+                      {", Monday: ", delta.MondayCount},
+                      {", Tuesday: ", delta.TuesdayCount},
+                      {", Wednesday: ", delta.WednesdayCount},
+                      {", Thursday: ", delta.ThursdayCount},
+                      {", Friday: ", delta.FridayCount},
+                      {", Saturday: ", delta.SaturdayCount}});
   days += ' ';
   report.blocks[2].colour = kReportBlue;
 
   std::string& weekdays = report.blocks[3].text;
-  weekdays = "Weekday: ";
-  AppendInteger(weekdays, delta.WeekdayCount);
-  weekdays += ", Weekend day: ";
-  AppendInteger(weekdays, delta.WeekendDayCount);
+  AppendCounts(weekdays, {{"Weekday: ", delta.WeekdayCount}, {", Weekend day: ", delta.WeekendDayCount}});
   weekdays += " \r\n";
   report.blocks[3].colour = kReportBlue;
   report.blocks[3].underline = true;
@@ -82,14 +86,10 @@ IntervalReport WriteIntervalReport(DateTime start, DateTime end, const FormatSet
     calendar += kMonthLabels[month];
     AppendInteger(calendar, delta.MonthCounts[month]);
   }
-  calendar += "\r\nDay 28th: ";
-  AppendInteger(calendar, delta.Day28Count);
-  calendar += ", Day 29th: ";
-  AppendInteger(calendar, delta.Day29Count);
-  calendar += ", Day 30th: ";
-  AppendInteger(calendar, delta.Day30Count);
-  calendar += ", Day 31th: ";
-  AppendInteger(calendar, delta.Day31Count);
+  AppendCounts(calendar, {{"\r\nDay 28th: ", delta.Day28Count},
+                          {", Day 29th: ", delta.Day29Count},
+                          {", Day 30th: ", delta.Day30Count},
+                          {", Day 31th: ", delta.Day31Count}});
   calendar += "\r\n";
   report.blocks[4].colour = kReportPurple;
   report.blocks[4].underline = false;
