@@ -6,7 +6,7 @@
 #include <exception>
 #include <utility>
 
-#include "datetime/Trace.h"
+#include "base/Trace.h"
 #include "recurrence/IniRecurrenceUnit.h"
 #include "store/ConfigFile.h"
 #include "store/IniFile.h"

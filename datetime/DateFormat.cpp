@@ -8,6 +8,7 @@
 #include <cstring>
 #include <span>
 #include <vector>
+#include "base/Ascii.h"
 
 namespace almanex {
 
@@ -47,18 +48,6 @@ struct Token {
   TokenKind kind = TokenKind::kLiteral;
   std::string_view text;  // the literal text, or the pattern text of an am/pm token
 };
-
-char ToLowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (ToLowerAscii(text[i]) != ToLowerAscii(prefix[i])) return false;
-  }
-  return true;
-}
 
 // A character that may begin a token (anything else is literal text).
 bool IsPatternSpecial(char c) {
@@ -127,9 +116,9 @@ class PatternReader {
         return Field(token, run >= 3 ? TokenKind::kMillisecond3 : TokenKind::kMillisecond, run >= 3 ? 3 : 1, false);
       case 'a': {
         const std::string_view rest = pattern_.substr(position_);
-        if (StartsWithNoCase(rest, "am/pm")) return AmPm(token, TokenKind::kAmPmWord, 5);
-        if (StartsWithNoCase(rest, "a/p")) return AmPm(token, TokenKind::kAmPmLetter, 3);
-        if (StartsWithNoCase(rest, "ampm")) return AmPm(token, TokenKind::kAmPmLocale, 4);
+        if (StartsWithIgnoringAsciiCase(rest, "am/pm")) return AmPm(token, TokenKind::kAmPmWord, 5);
+        if (StartsWithIgnoringAsciiCase(rest, "a/p")) return AmPm(token, TokenKind::kAmPmLetter, 3);
+        if (StartsWithIgnoringAsciiCase(rest, "ampm")) return AmPm(token, TokenKind::kAmPmLocale, 4);
         token = {TokenKind::kLiteral, pattern_.substr(position_, 1)};
         ++position_;
         return true;
@@ -365,7 +354,7 @@ class TextScanner {
   bool AtEnd() const { return position_ >= text_.size(); }
 
   void SkipBlanks() {
-    while (position_ < text_.size() && IsBlank(text_[position_])) ++position_;
+    while (position_ < text_.size() && IsSpaceOrControl(text_[position_])) ++position_;
   }
 
   // Literal pattern text: a blank in it stands for any number of blanks (none included); everything
@@ -406,7 +395,7 @@ class TextScanner {
     for (const auto* names : {&longNames, &shortNames}) {
       for (std::size_t i = 0; i < N; ++i) {
         const std::string& name = (*names)[i];
-        if (name.size() > bestLength && StartsWithNoCase(rest, name)) {
+        if (name.size() > bestLength && StartsWithIgnoringAsciiCase(rest, name)) {
           best = i;
           bestLength = name.size();
         }
@@ -419,8 +408,8 @@ class TextScanner {
   // Which of two texts follows (longest first; an empty text matches without reading). 0, 1 or nothing.
   std::optional<int> MatchEither(std::string_view first, std::string_view second) {
     const std::string_view rest = text_.substr(position_);
-    const bool firstFits = StartsWithNoCase(rest, first);
-    const bool secondFits = StartsWithNoCase(rest, second);
+    const bool firstFits = StartsWithIgnoringAsciiCase(rest, first);
+    const bool secondFits = StartsWithIgnoringAsciiCase(rest, second);
     if (firstFits && (!secondFits || first.size() >= second.size())) {
       position_ += first.size();
       return 0;
@@ -447,8 +436,8 @@ std::string FormatDateTime(std::string_view pattern, DateTime value, const Forma
 }
 
 std::optional<DateTime> ParseDateTime(std::string_view pattern, std::string_view text, const FormatSettings& settings) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  while (!text.empty() && IsSpaceOrControl(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsSpaceOrControl(text.back())) text.remove_suffix(1);
 
   int year = 1899;
   int month = 12;

@@ -5,6 +5,7 @@
 #include <limits>
 #include <string_view>
 #include <utility>
+#include "base/Ascii.h"
 
 #include "DateFormat.h"
 
@@ -169,19 +170,8 @@ void Calculate(DateTime a, DateTime b, const FormatSettings& settings, TTimeDelt
   }
 }
 
-char ToLowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::size_t FindNoCase(std::string_view text, std::string_view part, std::size_t from) {
-  for (std::size_t i = from; i + part.size() <= text.size(); ++i) {
-    std::size_t k = 0;
-    while (k < part.size() && ToLowerAscii(text[i + k]) == ToLowerAscii(part[k])) ++k;
-    if (k == part.size()) return i;
-  }
-  return std::string_view::npos;
-}
-
 bool ContainsNoCase(std::string_view text, std::string_view part) {
-  return FindNoCase(text, part, 0) != std::string_view::npos;
+  return FindIgnoringAsciiCase(text, part) != std::string_view::npos;
 }
 
 // Cuts every character with a code of 32 or less from both ends.
@@ -227,8 +217,8 @@ std::string ShortDayDateFormat(const FormatSettings& settings) {
   if (ContainsNoCase(pattern, "dddd")) {
     std::string result;
     std::size_t from = 0;
-    for (std::size_t at = FindNoCase(pattern, "dddd", 0); at != std::string_view::npos;
-         at = FindNoCase(pattern, "dddd", from)) {
+    for (std::size_t at = FindIgnoringAsciiCase(pattern, "dddd", 0); at != std::string_view::npos;
+         at = FindIgnoringAsciiCase(pattern, "dddd", from)) {
       result.append(pattern, from, at - from);
       result.append(pattern, at, 3);  // "ddd" in the case it was written
       from = at + 4;

@@ -7,7 +7,7 @@
 #include <QString>
 #include <cstdlib>
 
-#include "datetime/TextEncoding.h"
+#include "base/TextEncoding.h"
 #include "platform/Registry.h"
 
 namespace almanex {

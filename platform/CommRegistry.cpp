@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <cstdint>
 
-#include "datetime/Trace.h"
+#include "base/Trace.h"
 #include "platform/Registry.h"
 
 namespace almanex {

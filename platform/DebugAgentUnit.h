@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "datetime/FunctionRef.h"
-#include "datetime/Trace.h"
+#include "base/FunctionRef.h"
+#include "base/Trace.h"
 
 namespace almanex {
 

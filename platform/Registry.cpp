@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include "base/Ascii.h"
 
 #include <QString>
 #include <algorithm>
@@ -13,8 +14,8 @@
 #include <utility>
 #include <vector>
 
-#include "datetime/TextEncoding.h"
-#include "datetime/Trace.h"
+#include "base/TextEncoding.h"
+#include "base/Trace.h"
 
 namespace almanex {
 
@@ -30,14 +31,6 @@ constexpr off_t kMaximumFileSize = 16 * 1024 * 1024;
 // Text helpers
 
 bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
 
 /// The comparison form of a key path or value name: ASCII folded by hand, anything beyond ASCII by
 /// Unicode case folding (names are UTF-8; bytes that are not are compared as they are).
@@ -247,7 +240,7 @@ Section& FindOrAddSection(Store& store, const KeyPath& key) {
 bool ParseData(std::string_view data, Line& line) {
   if (!data.empty() && data.front() == '"') {
     if (!ParseQuoted(data, line.text)) return false;
-    if (!Trim(data).empty()) return false;
+    if (!TrimSpaceOrTab(data).empty()) return false;
     line.kind = Line::Kind::String;
     return true;
   }
@@ -292,15 +285,15 @@ std::optional<Store> ParseStore(std::string_view bytes, std::size_t& badLine) {
     start = end + 1;
   }
   std::size_t index = 0;
-  while (index < lines.size() && Trim(lines[index]).empty()) ++index;
+  while (index < lines.size() && TrimSpaceOrTab(lines[index]).empty()) ++index;
   if (index == lines.size()) return store;  // an empty file holds nothing
-  if (Trim(lines[index]) != kHeader) {
+  if (TrimSpaceOrTab(lines[index]) != kHeader) {
     badLine = index + 1;
     return std::nullopt;
   }
   Section* current = nullptr;
   for (++index; index < lines.size(); ++index) {
-    const std::string_view line = Trim(lines[index]);
+    const std::string_view line = TrimSpaceOrTab(lines[index]);
     if (line.empty()) continue;
     if (line.front() == ';') {
       Line comment;
@@ -354,12 +347,12 @@ std::optional<Store> ParseStore(std::string_view bytes, std::size_t& badLine) {
       badLine = index + 1;
       return std::nullopt;
     }
-    rest = Trim(rest);
+    rest = TrimSpaceOrTab(rest);
     if (rest.empty() || rest.front() != '=') {
       badLine = index + 1;
       return std::nullopt;
     }
-    rest = Trim(rest.substr(1));
+    rest = TrimSpaceOrTab(rest.substr(1));
     const std::size_t firstLine = index;
     std::string joined;
     if (!rest.empty() && rest.front() != '"' && rest.back() == '\\') {

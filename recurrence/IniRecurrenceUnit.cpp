@@ -7,8 +7,8 @@
 #include <cmath>
 #include <string>
 
+#include "base/Trace.h"
 #include "datetime/DateFormat.h"
-#include "datetime/Trace.h"
 #include "store/IniFile.h"
 
 namespace almanex {

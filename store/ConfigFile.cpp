@@ -1,6 +1,7 @@
 #include "ConfigFile.h"
 
-#include "datetime/TextEncoding.h"
+#include "base/Ascii.h"
+#include "base/TextEncoding.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,15 +15,13 @@ namespace almanex {
 
 namespace {
 
-char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
-
 /// The p of a name "Event<p>" (letters of "Event" in any case, p decimal without leading zeros);
 /// 0 when the name has another shape or p exceeds limit.
 std::size_t EventNumber(std::string_view name, std::size_t limit) {
   static constexpr std::string_view kPrefix = "event";
   if (name.size() <= kPrefix.size() || name.size() > kPrefix.size() + 19) return 0;
   for (std::size_t i = 0; i < kPrefix.size(); ++i) {
-    if (FoldCase(name[i]) != kPrefix[i]) return 0;
+    if (ToLowerAscii(name[i]) != kPrefix[i]) return 0;
   }
   const std::string_view digits = name.substr(kPrefix.size());
   if (digits.front() == '0') return 0;

@@ -1,14 +1,11 @@
 #include "EventList.h"
 
 #include "ConfigFile.h"
+#include "base/Ascii.h"
 #include "datetime/DateFormat.h"
 
 namespace almanex {
-namespace {
-
-bool IsBlank(std::string_view text) { return text.find_first_not_of(" \t") == std::string_view::npos; }
-
-}  // namespace
+namespace {}  // namespace
 
 EventList LoadEventList(const IniFile& file, DateTime now, const FormatSettings& settings) {
   EventList list;
@@ -27,8 +24,8 @@ EventList LoadEventList(const IniFile& file, DateTime now, const FormatSettings&
     row.backColor = file.ReadInteger(section, "BackGroundColor", kColorWindow);
     // The span counts to what the row shows, read back from its own texts: a time counts at the
     // precision the long time format shows, and a row without a date counts from today.
-    if (!IsBlank(row.dateText)) row.date = ParseShortDate(row.dateText, settings);
-    if (!IsBlank(row.timeText)) row.timeOfDay = TimeOf(ParseLongTime(row.timeText, settings).value_or(0));
+    if (!IsAllSpaceOrTab(row.dateText)) row.date = ParseShortDate(row.dateText, settings);
+    if (!IsAllSpaceOrTab(row.timeText)) row.timeOfDay = TimeOf(ParseLongTime(row.timeText, settings).value_or(0));
     row.section = section;
     list.eventSections.push_back(std::move(section));
     list.rows.push_back(std::move(row));

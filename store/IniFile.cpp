@@ -4,6 +4,7 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include "base/Ascii.h"
 
 #include <atomic>
 #include <bit>
@@ -34,26 +35,15 @@ constexpr std::size_t kMaxFileSize = std::size_t{1} << 30;
 constexpr std::uint32_t kNoIndex = std::numeric_limits<std::uint32_t>::max();
 constexpr std::string_view kLineBreak = "\r\n";
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 // Names are trimmed of NULs as well: a NUL reads as the blank it becomes when a name is written.
 bool IsBlankOrNul(char c) {
   const auto byte = static_cast<unsigned char>(c);
   return byte <= ' ' && (byte == ' ' || byte == '\t' || byte == '\0');  // most bytes fail the first test
 }
 bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
-char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
 // A name compares with a NUL taken as the blank it becomes when a name is written or looked up, so
 // that a name listed from a damaged file finds its section again.
-char FoldName(char c) { return c == '\0' ? ' ' : FoldCase(c); }
-
-std::string_view TrimBlanks(std::string_view text) {
-  if (text.empty() || (!IsBlank(text.front()) && !IsBlank(text.back()))) return text;  // mostly nothing to trim
-  std::size_t begin = 0;
-  std::size_t end = text.size();
-  while (begin < end && IsBlank(text[begin])) ++begin;
-  while (end > begin && IsBlank(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
-}
+char FoldName(char c) { return c == '\0' ? ' ' : ToLowerAscii(c); }
 
 /// A name from the file: blanks, and NULs taken as blanks, stripped around it.
 std::string_view TrimName(std::string_view text) {
@@ -66,7 +56,7 @@ std::string_view TrimName(std::string_view text) {
 
 /// A value as the reader sees it: blanks stripped, then one matching pair of quotes.
 std::string_view ReadableValue(std::string_view raw) {
-  std::string_view value = TrimBlanks(raw);
+  std::string_view value = TrimSpaceOrTab(raw);
   if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
     value = value.substr(1, value.size() - 2);
   }
@@ -120,7 +110,7 @@ std::uint64_t HashName(std::string_view name) {
 
 std::string FoldedName(std::string_view name) {
   std::string folded(name);
-  for (char& c : folded) c = FoldCase(c);
+  for (char& c : folded) c = ToLowerAscii(c);
   return folded;
 }
 
@@ -295,10 +285,10 @@ std::string_view SectionName(std::string_view name, std::string& storage) {
       for (char& d : storage) {
         if (IsForbiddenInText(d)) d = ' ';
       }
-      return TrimBlanks(storage);
+      return TrimSpaceOrTab(storage);
     }
   }
-  return TrimBlanks(name);
+  return TrimSpaceOrTab(name);
 }
 
 /// Whether KeyName would return name unchanged: no CR, LF, NUL or '=' in it, no blank, '[' or ';'
@@ -308,7 +298,7 @@ bool IsCleanKeyName(std::string_view name) {
   const std::size_t size = name.size();
   if (size == 0) return true;
   const char first = name.front();
-  if (IsBlank(first) || first == '[' || first == ';' || IsBlank(name.back())) return false;
+  if (IsSpaceOrTab(first) || first == '[' || first == ';' || IsSpaceOrTab(name.back())) return false;
   // The four bytes that cleaning replaces (NUL, LF, CR and '=') are all at most '=' (0x3D); letters,
   // and most bytes of a key name, are above it. Two words cover a name of 8 to 16 bytes (overlapping
   // when it is shorter than 16): when no byte of them is at most '=', the name is clean. Any other
@@ -345,8 +335,9 @@ std::string_view KeyName(std::string_view name, std::string& storage) {
     }
   }
   std::size_t begin = 0;
-  while (begin < result.size() && (IsBlank(result[begin]) || result[begin] == '[' || result[begin] == ';')) ++begin;
-  return TrimBlanks(result.substr(begin));
+  while (begin < result.size() && (IsSpaceOrTab(result[begin]) || result[begin] == '[' || result[begin] == ';'))
+    ++begin;
+  return TrimSpaceOrTab(result.substr(begin));
 }
 
 /// A value as it is written: CR, LF and NUL become blanks, so a value can never start a new line.
@@ -548,7 +539,7 @@ void detail::IniSnapshot::Parse() {
     std::uint32_t first = lineStart;
     std::uint32_t keyStart = lineStart;
     if (static_cast<unsigned char>(data[lineStart]) <= ' ') {  // rare: blanks, NULs and line breaks are all <= ' '
-      while (first < size && IsBlank(data[first])) ++first;
+      while (first < size && IsSpaceOrTab(data[first])) ++first;
       if (first == size) break;
       keyStart = first;
       while (keyStart < size && IsBlankOrNul(data[keyStart])) ++keyStart;  // stops at a line break at the latest
@@ -1050,7 +1041,7 @@ void IniFile::Flush() {
 }
 
 std::optional<std::int32_t> ParseIniInteger(std::string_view text) {
-  text = TrimBlanks(text);
+  text = TrimSpaceOrTab(text);
   std::size_t i = 0;
   bool negative = false;
   if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
@@ -1066,7 +1057,7 @@ std::optional<std::int32_t> ParseIniInteger(std::string_view text) {
   std::uint64_t magnitude = 0;  // stays <= 0xFFFFFFFF (hexadecimal) or 2^31 (decimal)
   if (hexadecimal) {
     for (; i < text.size(); ++i) {
-      const char c = FoldCase(text[i]);
+      const char c = ToLowerAscii(text[i]);
       unsigned digit;
       if (c >= '0' && c <= '9') {
         digit = static_cast<unsigned>(c - '0');

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/ReminderScheduler.h"
-#include "datetime/Trace.h"
+#include "base/Trace.h"
 #include "store/IniFile.h"
 #include "tests/common/Fakes.h"
 #include "tests/common/TestSupport.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "datetime/Trace.h"
+#include "base/Trace.h"
 #include "platform/CommUnit.h"
 #include "platform/FailureHandler.h"
 #include "platform/Notifier.h"

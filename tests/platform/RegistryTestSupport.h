@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "datetime/Trace.h"
+#include "base/Trace.h"
 #include "platform/Registry.h"
 #include "tests/common/TestSupport.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "datetime/Trace.h"
+#include "base/Trace.h"
 #include "recurrence/IniRecurrenceUnit.h"
 #include "tests/recurrence/RecurrenceTestSupport.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "datetime/Trace.h"
+#include "base/Trace.h"
 
 namespace almanex {
 namespace {
