@@ -1,5 +1,6 @@
 #include "RecurrenceEditor.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -302,7 +303,7 @@ void RecurrenceEditor::BuildFrequencyGroup() {
 
   for (QRadioButton* radio : {once_, daily_, weekly_, monthly_, yearly_, dailyEveryDays_, dailyEveryWeekday_,
                               weeklyTask_, monthlyDay_, monthlyNth_, yearlyEvery_, yearlyNth_}) {
-    connect(radio, &QAbstractButton::clicked, this, [this, radio] { RadioButtonClick(radio); });
+    WireClickRule(radio);
   }
 
   // Tab walks the frequencies, then the controls of the shown page, left to right and top to bottom.
@@ -332,9 +333,7 @@ void RecurrenceEditor::BuildRangeGroup() {
   endDatePicker_ = NewDatePicker(group, "DateTimePickerPatternEndDate", "When this reminder stop working.");
   NewExclusiveGroup(group, {noEndDate_, endDate_});
   noEndDate_->setChecked(true);
-  for (QRadioButton* radio : {noEndDate_, endDate_}) {
-    connect(radio, &QAbstractButton::clicked, this, [this, radio] { RadioButtonClick(radio); });
-  }
+  for (QRadioButton* radio : {noEndDate_, endDate_}) WireClickRule(radio);
 
   auto* layout = new QGridLayout(group);
   layout->addWidget(startLabel, 0, 0);
@@ -491,8 +490,20 @@ void RecurrenceEditor::SetGroupsVisible(bool visible) {
 
 void RecurrenceEditor::ButtonGetTodayClick() { onceDate_->setDate(ToQDate(clock_.Now())); }
 
+void RecurrenceEditor::WireClickRule(QAbstractButton* radio) {
+  connect(radio, &QAbstractButton::clicked, this, [this, radio] { RadioButtonClick(radio); });
+}
+
+bool RecurrenceEditor::ClickedByUser(const QAbstractButton* button) {
+  if (button->hasFocus()) return true;
+  // The arrow keys click the button they move to just before they give it the focus, while the focus
+  // is still on the button they leave, a member of the same group.
+  const auto* focused = qobject_cast<const QAbstractButton*>(QApplication::focusWidget());
+  return focused != nullptr && button->group() != nullptr && focused->group() == button->group();
+}
+
 void RecurrenceEditor::RadioButtonClick(QAbstractButton* button) {
-  if (!button->hasFocus()) return;
+  if (!ClickedByUser(button)) return;
   rangeGroup_->show();
   if (button == daily_) {
     SetPage(kPageDaily);

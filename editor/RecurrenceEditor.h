@@ -77,6 +77,10 @@ class RecurrenceEditor : public QWidget {
   QSpinBox* NewCountBox(QWidget* parent, const char* name, int minimum, int maximum);
   QComboBox* NewList(QWidget* parent, const char* name, const QStringList& items);
   void SetPage(Page page);
+  void WireClickRule(QAbstractButton* radio);
+  /// True when the button was clicked by the user: it has the focus, or the arrow keys are moving
+  /// the focus onto it from another button of its group.
+  static bool ClickedByUser(const QAbstractButton* button);
   /// Reacts to a click only when the button has the keyboard focus, so that checks made by loading
   /// or by the other rules do not steer.
   void RadioButtonClick(QAbstractButton* button);
