@@ -229,6 +229,13 @@ const LoadSaveCase kLoadSaveCases[] = {
      {{"ComboBoxMonthlyInstance", "[second]"}, {"ComboBoxMonthlyWeekMask", "[Thursday ]"}},
      "0010000",
      {.recurrenceType = 3, .interval = 1, .dayOfWeekMask = 16, .instance = 1}},
+    {"InstanceOutsideTheListSelectsNothing",
+     {.recurrenceType = 3, .interval = 1, .dayOfWeekMask = 127, .instance = 7},
+     kMonday,
+     "Monthly",
+     {{"ComboBoxMonthlyInstance", "[]"}, {"ComboBoxMonthlyWeekMask", "[Day]"}},
+     "0010000",
+     {.recurrenceType = 3, .interval = 1, .dayOfWeekMask = 127, .instance = -1}},
     {"YearlyAuguest14",
      {.recurrenceType = 5, .dayOfMonth = 14, .monthOfYear = 7},
      kMonday,
@@ -573,6 +580,18 @@ TEST(RecurrenceLists, ItemsAndBoundsAreThoseOfTheProduct) {
   // Each group carries all of its controls, so the dialog may place the groups where it likes.
   EXPECT_NE(editor.FrequencyGroup()->findChild<QDateEdit*>(QStringLiteral("DateTimePickerOnce")), nullptr);
   EXPECT_NE(editor.RangeGroup()->findChild<QDateEdit*>(QStringLiteral("DateTimePickerPatternEndDate")), nullptr);
+  const std::pair<const char*, const char*> hints[] = {
+      {"DateTimePickerOnce", "When this reminder start to work."},
+      {"ButtonGetToday", "Get the date value of Now"},
+      {"DateTimePickerPatternStartDate", "When this reminder start to work."},
+      {"RadioButtonNoEndDate", "After the reminder is created, it will work forever."},
+      {"RadioButtonEndDate", "Specify the detailed date when the action stops working."},
+      {"DateTimePickerPatternEndDate", "When this reminder stop working."}};
+  for (const auto& [name, hint] : hints) EXPECT_EQ(Find<QWidget>(editor, name)->toolTip().toStdString(), hint) << name;
+  for (const char* name : kWeeklyDayBoxes) {
+    const bool weekend = std::string(name) == "CheckBoxWeeklySunday" || std::string(name) == "CheckBoxWeeklySaturday";
+    EXPECT_EQ(Find<QCheckBox>(editor, name)->palette().color(QPalette::WindowText) == QColor(Qt::red), weekend) << name;
+  }
   EXPECT_EQ(editor.FrequencyGroup()->title().toStdString(), " Frequency ");
   EXPECT_EQ(editor.RangeGroup()->title().toStdString(), " Range of the recurrence ");
 }
