@@ -72,7 +72,7 @@ class FakeNotificationServer final : public QObject, protected QDBusContext {
     return capabilityQuestions_;
   }
 
- public Q_SLOTS:
+ public slots:
   QStringList GetCapabilities() {
     QMutexLocker lock(&mutex_);
     ++capabilityQuestions_;

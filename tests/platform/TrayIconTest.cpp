@@ -232,7 +232,7 @@ TEST_P(ActivationTest, ReasonBecomesSignal) {
   tray->AddIcon();
   QSignalSpy doubleClicked(tray.get(), &TTrayIcon::DoubleClicked);
   QSignalSpy contextMenu(tray.get(), &TTrayIcon::ContextMenuRequested);
-  Q_EMIT tray->NativeIcon().activated(GetParam().reason);
+  emit tray->NativeIcon().activated(GetParam().reason);
   EXPECT_EQ(doubleClicked.count(), GetParam().doubleClicked);
   EXPECT_EQ(contextMenu.count(), GetParam().contextMenuRequested);
   if (GetParam().menuSet) {
@@ -258,7 +258,7 @@ TEST_F(TrayIconTest, ClearingTheMenuBringsBackContextMenuRequested) {
   tray->SetContextMenu(&menu);
   tray->SetContextMenu(nullptr);
   QSignalSpy contextMenu(tray.get(), &TTrayIcon::ContextMenuRequested);
-  Q_EMIT tray->NativeIcon().activated(QSystemTrayIcon::Context);
+  emit tray->NativeIcon().activated(QSystemTrayIcon::Context);
   EXPECT_EQ(contextMenu.count(), 1);
 }
 
