@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <climits>
 #include <functional>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -44,6 +45,7 @@ struct ExceptionCase {
   std::string advice;
   std::string expectedText;
 };
+void PrintTo(const ExceptionCase& row, std::ostream* out) { *out << row.name; }
 
 class ExceptionReport : public ::testing::TestWithParam<ExceptionCase> {};
 
@@ -130,6 +132,7 @@ struct KindCase {
   const char* caption;
   MessageIcon icon;
 };
+void PrintTo(const KindCase& row, std::ostream* out) { *out << row.name; }
 
 class MessageKind : public ::testing::TestWithParam<KindCase> {};
 
