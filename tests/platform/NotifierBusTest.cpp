@@ -28,10 +28,8 @@
 
 #include "platform/Notifier.h"
 #include "tests/common/Fakes.h"
+#include "tests/common/QtPrinting.h"
 #include "tests/common/TestSupport.h"
-
-// Readable failures: QString as UTF-8, table rows by their names.
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace almanex {
 namespace {

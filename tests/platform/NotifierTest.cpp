@@ -15,9 +15,7 @@
 
 #include "platform/Notifier.h"
 #include "tests/common/Fakes.h"
-
-// Readable failures: QString as UTF-8, table rows by their names.
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+#include "tests/common/QtPrinting.h"
 
 namespace almanex {
 namespace {
