@@ -26,6 +26,11 @@ namespace {
 
 constexpr const char* kGridSettingsSection = "GridSettings";
 
+// The message kind of the "Fail to create file" box: 16 is the stop-icon flag of a Windows message box
+// (0x10), passed where a kind is expected. It lies outside the kinds 1..7, so the box is captioned
+// "Information" with the information icon.
+constexpr int kFailToCreateFileMessageKind = 16;
+
 std::string ColumnWidthKey(int column) { return "ColWidth" + std::to_string(column); }
 
 QString Title() { return QString::fromLatin1(kApplicationTitle); }
@@ -188,7 +193,7 @@ void TFrmMain::LoadGridSettings() {
 void TFrmMain::SaveGridSettings() {
   const std::string path = services_.configPath();
   if (!EnsureFileExists(path)) {
-    CommShowMessage(16, FailToCreateFileMessage(path));
+    CommShowMessage(kFailToCreateFileMessageKind, FailToCreateFileMessage(path));
     return;
   }
   IniFile file(path);

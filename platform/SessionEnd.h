@@ -18,7 +18,7 @@ class SessionEndWatcher final : public QObject {
   explicit SessionEndWatcher(QObject* parent = nullptr);
   ~SessionEndWatcher() override;
 
- Q_SIGNALS:
+ signals:
   /// The session is ending or the program was asked to stop: save and close.
   void EndRequested();
 

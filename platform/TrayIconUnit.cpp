@@ -143,7 +143,7 @@ void TTrayIcon::SetContextMenu(QMenu* menu) {
   icon_->setContextMenu(menu);
 }
 
-void TTrayIcon::RefreshTip() { Q_EMIT TipAboutToShow(); }
+void TTrayIcon::RefreshTip() { emit TipAboutToShow(); }
 
 bool TTrayIcon::CheckTrayAppeared() {
   if (trayAvailable_ && ++looksSkipped_ < kPresentTrayLookInterval) return false;
@@ -157,7 +157,7 @@ bool TTrayIcon::CheckTrayAppeared() {
     icon_->hide();
     icon_->show();
   }
-  Q_EMIT TrayAppeared();
+  emit TrayAppeared();
   return true;
 }
 
@@ -180,10 +180,10 @@ void TTrayIcon::OnActivated(QSystemTrayIcon::ActivationReason reason) {
   switch (reason) {
     case QSystemTrayIcon::Trigger:
     case QSystemTrayIcon::DoubleClick:
-      Q_EMIT DoubleClicked();
+      emit DoubleClicked();
       break;
     case QSystemTrayIcon::Context:
-      if (contextMenu_.isNull()) Q_EMIT ContextMenuRequested(QCursor::pos());
+      if (contextMenu_.isNull()) emit ContextMenuRequested(QCursor::pos());
       break;
     case QSystemTrayIcon::MiddleClick:
     case QSystemTrayIcon::Unknown:

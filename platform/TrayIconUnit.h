@@ -112,7 +112,7 @@ class TTrayIcon final : public QObject, public BalloonSink {
   /// their own.
   static QIcon BuiltInIcon();
 
- Q_SIGNALS:
+ signals:
   void DoubleClicked();
   void ContextMenuRequested(QPoint globalPosition);
   void TipAboutToShow();

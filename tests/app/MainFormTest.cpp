@@ -9,22 +9,14 @@
 #include "app/MainForm.h"
 #include "grid/GridView.h"
 #include "platform/CommUnit.h"
+#include "tests/common/Fakes.h"
 #include "tests/common/TestSupport.h"
 
 namespace almanex {
 namespace {
 
-class RecordingPresenter final : public MessageBoxPresenter {
- public:
-  void Show(const MessageBoxRequest& request) override { boxes.push_back(request); }
-  std::vector<MessageBoxRequest> boxes;
-};
-
 class MainFormTest : public ::testing::Test {
  protected:
-  MainFormTest() { SetMessageBoxPresenter(&presenter); }
-  ~MainFormTest() override { SetMessageBoxPresenter(nullptr); }
-
   std::unique_ptr<TFrmMain> Open(const std::string& configPath) {
     auto form =
         std::make_unique<TFrmMain>(TFrmMain::Services{clock, FormatSettings{}, [configPath] { return configPath; }});
@@ -40,7 +32,7 @@ class MainFormTest : public ::testing::Test {
   }
   static int RowCount(TFrmMain& form) { return form.StringGridMain->model()->rowCount(); }
 
-  RecordingPresenter presenter;
+  test::RecordingMessageBoxes presenter;
   ManualClock clock{test::MakeDateTime(2026, 12, 25, 12)};
   test::TempDir tree;
   // A copy: closing the window writes the column widths into the file.

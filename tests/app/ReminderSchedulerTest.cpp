@@ -13,6 +13,7 @@
 #include "base/Trace.h"
 #include "store/IniFile.h"
 #include "tests/common/Fakes.h"
+#include "tests/common/StoreFakes.h"
 #include "tests/common/TestSupport.h"
 
 namespace almanex {
@@ -42,31 +43,8 @@ std::string Section(const std::string& section, const std::string& lines) { retu
 
 using test::RecordingBalloons;
 
-// Counts the commits of the file layer: each atomic replace renames exactly once.
-class CountingOperations final : public FileOperations {
- public:
-  int Rename(const char* from, const char* to) override {
-    ++commits;
-    return FileOperations::Rename(from, to);
-  }
-  int commits = 0;
-};
-
-// Keeps the scheduler's own trace lines (the due test traces as "CommUnit" for some kinds).
-class RecordingTrace final : public TraceSink {
- public:
-  bool Send(std::string_view source, FunctionRef<std::string()> message) override {
-    if (source == kSchedulerTraceSource) lines.push_back(message());
-    return true;
-  }
-  std::vector<std::string> lines;
-};
-
 class Scheduler : public ::testing::Test {
  protected:
-  Scheduler() { SetTracer(&trace); }
-  ~Scheduler() override { SetTracer(nullptr); }
-
   void WriteConfig(const std::string& bytes) { test::WriteFileBytes(path, bytes); }
   std::string ConfigBytes() const { return test::ReadFileBytes(path); }
 
@@ -86,8 +64,8 @@ class Scheduler : public ::testing::Test {
   std::string path = folder.File("Config.INI");
   ManualClock clock;
   RecordingBalloons balloons;
-  CountingOperations operations;
-  RecordingTrace trace;
+  test::FaultyOperations operations;  // counts the commits: each renames once, and none fails
+  test::RecordingTrace trace;
   int pathRequests = 0;  // one per file operation: every IniFile asks for the path once
   TNextReminder next;
   TReminderWay way;
@@ -260,12 +238,12 @@ TEST_F(Scheduler, MidnightWritesEveryMarkBackToZeroOnce) {
   EXPECT_EQ(TakeShownTitles(), (std::vector<std::string>{"Early", "Late"}));
   ASSERT_EQ(ConfigBytes(), DailyEvent("Event1", "Late", "11:00:00 PM", "", "1") +
                                DailyEvent("Event2", "Early", "1:00:00 AM", "", "1"));
-  const int commitsBefore = operations.commits;
+  const int commitsBefore = operations.renames;
   trace.lines.clear();
   TickAt(Dec(9, 0, 0, 0));
-  EXPECT_EQ(operations.commits, commitsBefore + 1);
+  EXPECT_EQ(operations.renames, commitsBefore + 1);
   EXPECT_EQ(ConfigBytes(), DailyEvent("Event1", "Late", "11:00:00 PM") + DailyEvent("Event2", "Early", "1:00:00 AM"));
-  EXPECT_EQ(trace.lines,
+  EXPECT_EQ(trace.MessagesFrom(kSchedulerTraceSource),
             (std::vector<std::string>{"ResetNotificationFlag: Reset the Notification Flag. ",
                                       "SearchNextReminder: Start to search next reminders. ",
                                       "SearchNextReminder: find a reminder. theNextReminder.strTitle: Late",
@@ -285,7 +263,7 @@ TEST_F(Scheduler, ResetIsOneCommitThatTouchesOnlyEventSections) {
       "[Event2]\r\nreminded = 1\r\nTitle=Last\r\n";
   WriteConfig(config);
   scheduler.ResetNotificationFlag();
-  EXPECT_EQ(operations.commits, 1);
+  EXPECT_EQ(operations.renames, 1);
   EXPECT_EQ(pathRequests, 1);
   // event7 is not an event section (letter case counts); a new key goes after the section's last entry.
   EXPECT_EQ(ConfigBytes(),
@@ -295,7 +273,8 @@ TEST_F(Scheduler, ResetIsOneCommitThatTouchesOnlyEventSections) {
             "[event7]\r\nReminded=1\r\n"
             "[GridSettings]\r\nColWidth0=40\r\n"
             "[Event2]\r\nReminded=0\r\nTitle=Last\r\n");
-  EXPECT_EQ(trace.lines, std::vector<std::string>{"ResetNotificationFlag: Reset the Notification Flag. "});
+  EXPECT_EQ(trace.MessagesFrom(kSchedulerTraceSource),
+            std::vector<std::string>{"ResetNotificationFlag: Reset the Notification Flag. "});
 }
 
 TEST_F(Scheduler, ShowingWritesTheMarkIntoTheShownSectionOnly) {
@@ -309,10 +288,10 @@ TEST_F(Scheduler, ShowingWritesTheMarkIntoTheShownSectionOnly) {
             "[Event1]\r\nTitle=Nine\r\nRemindTime=9:00:00 AM\r\nReminded=0\r\nRPStartDate=1/1/2026\r\n"
             "; keep me\r\n"
             "[Event2]\r\nTitle=Ten\r\nRemindTime=10:00:00 AM\r\nRPStartDate=1/1/2026\r\nReminded=0\r\n");
-  const int commitsBefore = operations.commits;
+  const int commitsBefore = operations.renames;
   TickAt(Dec(8, 9, 0, 1));
   EXPECT_EQ(TakeShownTitles(), std::vector<std::string>{"Nine"});
-  EXPECT_EQ(operations.commits, commitsBefore + 1);
+  EXPECT_EQ(operations.renames, commitsBefore + 1);
   EXPECT_EQ(ConfigBytes(),
             "[Event1]\r\nTitle=Nine\r\nRemindTime=9:00:00 AM\r\nReminded=1\r\nRPStartDate=1/1/2026\r\n"
             "; keep me\r\n"
@@ -324,11 +303,11 @@ TEST_F(Scheduler, QuietTicksOpenNoFileAndWriteNothing) {
   WriteConfig(DailyEvent("Event1", "Nine", "9:00:00 AM"));
   TickAt(Dec(8, 8));
   EXPECT_EQ(pathRequests, 2);  // the reset and the search of the first tick
-  const int commits = operations.commits;
+  const int commits = operations.renames;
   // An hour of ticks before the moment: no file is opened.
   for (unsigned second = 1; second < 3600; ++second) TickAt(Dec(8, 8, second / 60, second % 60));
   EXPECT_EQ(pathRequests, 2);
-  EXPECT_EQ(operations.commits, commits);
+  EXPECT_EQ(operations.renames, commits);
   // The due tick: the mark, then the search.
   TickAt(Dec(8, 9, 0, 1));
   EXPECT_EQ(pathRequests, 4);
@@ -378,7 +357,7 @@ TEST_P(SchedulerReminded, OnlyAMarkedEventIsSkipped) {
   scheduler.SearchNextReminder();
   ASSERT_TRUE(next.bFound);
   EXPECT_EQ(next.strTitle, GetParam().skipped ? "Other" : "Marked");
-  EXPECT_EQ(operations.commits, 0);  // a search never writes
+  EXPECT_EQ(operations.renames, 0);  // a search never writes
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, SchedulerReminded,
@@ -534,7 +513,7 @@ TEST_F(Scheduler, MissingFileMeansNothingPendingAndNothingCreated) {
     EXPECT_FALSE(test::FileExists(missing));
   }
   EXPECT_TRUE(balloons.shown.empty());
-  EXPECT_EQ(operations.commits, 0);
+  EXPECT_EQ(operations.renames, 0);
   EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
 }
 

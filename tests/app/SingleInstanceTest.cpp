@@ -38,8 +38,8 @@ TEST(SingleInstance, StaleLockOfACrashedInstanceDoesNotBlock) {
   const pid_t child = fork();
   if (child == 0) _exit(0);
   waitpid(child, nullptr, 0);
-  test::WriteFileBytes(folder.File("Almanex.lock"),
-                       std::to_string(child) + "\ntest_app\n" + QSysInfo::machineHostName().toStdString() + "\n");
+  test::WriteFileBytes(folder.File("Almanex.lock"), std::to_string(child) + "\ntest_app_mainform\n" +
+                                                        QSysInfo::machineHostName().toStdString() + "\n");
   SingleInstance instance(QString::fromStdString(folder.Path()));
   EXPECT_FALSE(instance.IsPreviousInstanceRunning());
 }

@@ -6,18 +6,10 @@
 #include <vector>
 
 #include "base/Trace.h"
+#include "tests/common/TraceFakes.h"
 
 namespace almanex {
 namespace {
-
-class RecordingSink final : public TraceSink {
- public:
-  bool Send(std::string_view source, FunctionRef<std::string()> message) override {
-    lines.push_back(std::string(source) + "\t" + message());
-    return true;
-  }
-  std::vector<std::string> lines;
-};
 
 TEST(Trace, DroppedWithoutSinkAndMessageNeverBuilt) {
   SetTracer(nullptr);
@@ -31,13 +23,12 @@ TEST(Trace, DroppedWithoutSinkAndMessageNeverBuilt) {
 }
 
 TEST(Trace, InstalledSinkReceivesLinesUntilRemoved) {
-  RecordingSink sink;
-  SetTracer(&sink);
+  test::RecordingTrace sink;  // installs itself
   EXPECT_TRUE(Trace("Comm", "CommShowException: x"));
   EXPECT_TRUE(TraceLazy("TFrmMain", [] { return std::string("SearchNextReminder: y"); }));
   SetTracer(nullptr);
   EXPECT_FALSE(Trace("Comm", "after"));
-  EXPECT_EQ(sink.lines, (std::vector<std::string>{"Comm\tCommShowException: x", "TFrmMain\tSearchNextReminder: y"}));
+  EXPECT_EQ(sink.Joined(), (std::vector<std::string>{"Comm\tCommShowException: x", "TFrmMain\tSearchNextReminder: y"}));
 }
 
 }  // namespace

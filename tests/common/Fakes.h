@@ -1,15 +1,16 @@
 #pragma once
-// Recording stand-ins for the program's seams: boxes, balloons, the failure dialog and the trace
-// channel. Header-only, for tests that link the platform library.
+// Recording stand-ins for the program's seams: boxes, balloons, the failure dialog, the tray and the popup
+// window, and the trace channel. Header-only, for tests that link the platform library.
 
 #include <QString>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "base/Trace.h"
 #include "platform/CommUnit.h"
 #include "platform/FailureHandler.h"
 #include "platform/Notifier.h"
+#include "tests/common/TraceFakes.h"
 
 namespace almanex::test {
 
@@ -18,11 +19,18 @@ class RecordingMessageBoxes final : public MessageBoxPresenter {
  public:
   RecordingMessageBoxes() { SetMessageBoxPresenter(this); }
   ~RecordingMessageBoxes() override { SetMessageBoxPresenter(nullptr); }
-  void Show(const MessageBoxRequest& request) override { boxes.push_back(request); }
+  RecordingMessageBoxes(const RecordingMessageBoxes&) = delete;
+  RecordingMessageBoxes& operator=(const RecordingMessageBoxes&) = delete;
+  void Show(const MessageBoxRequest& request) override {
+    boxes.push_back(request);
+    if (onShow) onShow();
+  }
   std::vector<MessageBoxRequest> boxes;
+  /// Called after each box is recorded, to note what else had happened by then.
+  std::function<void()> onShow;
 };
 
-/// Records every balloon (notice or reminder).
+/// Records every balloon (notice or reminder), its texts as UTF-8.
 class RecordingBalloons final : public BalloonSink {
  public:
   struct Balloon {
@@ -36,34 +44,57 @@ class RecordingBalloons final : public BalloonSink {
   std::vector<Balloon> shown;
 };
 
-/// Records the unexpected-failure dialogs and answers Continue; installed for its lifetime.
+/// Records the unexpected-failure dialogs and gives `answer`; installed for its lifetime.
 class RecordingFailureDialogs final : public FailureDialogPresenter {
  public:
-  RecordingFailureDialogs() { SetFailureDialogPresenter(this); }
+  explicit RecordingFailureDialogs(FailureChoice answer = FailureChoice::Continue) : answer_(answer) {
+    SetFailureDialogPresenter(this);
+  }
   ~RecordingFailureDialogs() override { SetFailureDialogPresenter(nullptr); }
-  FailureChoice Show(const std::string& message, const std::string&) override {
+  RecordingFailureDialogs(const RecordingFailureDialogs&) = delete;
+  RecordingFailureDialogs& operator=(const RecordingFailureDialogs&) = delete;
+  FailureChoice Show(const std::string& message, const std::string& report) override {
     messages.push_back(message);
-    return FailureChoice::Continue;
+    reports.push_back(report);
+    return answer_;
   }
   void Quit() override { ++quits; }
   std::vector<std::string> messages;
+  std::vector<std::string> reports;
   int quits = 0;
+
+ private:
+  FailureChoice answer_;
 };
 
-/// A listener that takes every trace line; installed for its lifetime.
-class RecordingTrace final : public TraceSink {
+/// A message as the tray or the popup window was asked to show it.
+struct ShownMessage {
+  QString title;
+  QString text;
+  int timeoutMilliseconds;
+};
+
+/// A tray that is there or not (`present`), and records the messages it is asked to show.
+class FakeTray final : public TrayPort {
  public:
-  struct Line {
-    std::string source;
-    std::string message;
-  };
-  RecordingTrace() { SetTracer(this); }
-  ~RecordingTrace() override { SetTracer(nullptr); }
-  bool Send(std::string_view source, FunctionRef<std::string()> message) override {
-    lines.push_back({std::string(source), message()});
+  bool HasTray() override { return present; }
+  void ShowTrayMessage(const QString& title, const QString& text, int timeoutMilliseconds) override {
+    shown.push_back({title, text, timeoutMilliseconds});
+  }
+  bool present = false;
+  std::vector<ShownMessage> shown;
+};
+
+/// Our popup window, able to show or not (`possible`); records what it shows.
+class FakePopup final : public PopupPort {
+ public:
+  bool ShowPopup(const QString& title, const QString& text, int timeoutMilliseconds) override {
+    if (!possible) return false;
+    shown.push_back({title, text, timeoutMilliseconds});
     return true;
   }
-  std::vector<Line> lines;
+  bool possible = true;
+  std::vector<ShownMessage> shown;
 };
 
 }  // namespace almanex::test

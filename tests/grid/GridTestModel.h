@@ -5,12 +5,9 @@
 #include <QDate>
 #include <QStandardItemModel>
 #include <QStringList>
-#include <ostream>
 
 #include "grid/MultiKeySortProxy.h"
-
-/// Readable QString values in GoogleTest messages.
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+#include "tests/common/QtPrinting.h"
 
 namespace almanex::test {
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/AutoStart.h"
+#include "tests/common/TraceFakes.h"
 #include "tests/platform/RegistryTestSupport.h"
 
 namespace almanex {
@@ -283,7 +284,7 @@ TEST_F(AutoStartTest, GivesUpSilentlyWhenNeitherFolderCanBeWritten) {
   WriteFileBytes(root_.File("file"), "a regular file");
   test::ScopedEnvironment dirs("XDG_CONFIG_DIRS", root_.File("file") + "/xdg");
   test::ScopedEnvironment home("XDG_CONFIG_HOME", root_.File("file") + "/config");
-  test::RecordingTracer tracer;
+  test::RecordingTrace tracer;
   RegisterAutoStart("Almanex", "/opt/almanex");
   EXPECT_TRUE(tracer.lines.empty());
   EXPECT_EQ(ReadFileBytes(root_.File("file")), "a regular file");

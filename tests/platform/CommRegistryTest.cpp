@@ -13,6 +13,7 @@
 
 #include "platform/CommRegistry.h"
 #include "platform/Registry.h"
+#include "tests/common/TraceFakes.h"
 #include "tests/platform/RegistryTestSupport.h"
 
 namespace almanex {
@@ -47,7 +48,7 @@ class CommRegistryTest : public test::PrivateConfigTest {
   }
 
   QWidget form_;
-  test::RecordingTracer tracer_;
+  test::RecordingTrace tracer_;
 };
 
 TEST_F(CommRegistryTest, FirstStartCentresTheWindowAndExitCreatesAllFourValues) {
@@ -98,7 +99,7 @@ TEST_P(BrokenPosition, AppliesTheValuesBeforeTheFailureThenTraces) {
   SeedFile(std::string("REGEDIT4\n\n") + kPositionSection + GetParam().values);
   ReadFormPosition(form_);
   EXPECT_EQ(form_.frameGeometry(), GetParam().expected);
-  EXPECT_EQ(tracer_.lines, std::vector<std::string>{kReadPositionFailed});
+  EXPECT_EQ(tracer_.Joined(), std::vector<std::string>{kReadPositionFailed});
 }
 
 // Stored bounds: Height 500, Left 100, Top 50, Width 700; the designed ones are 10, 20, 640 x 480.
@@ -145,7 +146,7 @@ TEST_F(CommRegistryTest, AGarbledStoreCentresTheWindowRefusesWritesAndTraces) {
   EXPECT_EQ(ReadFileBytes(RegistryFile()), "garbage\n");
   // Each helper sends its own line; the store adds its reason.
   std::vector<std::string> helperLines;
-  for (const std::string& line : tracer_.lines) {
+  for (const std::string& line : tracer_.Joined()) {
     if (line.rfind("CommUnit\t", 0) == 0) helperLines.push_back(line);
   }
   EXPECT_EQ(helperLines,
@@ -157,7 +158,7 @@ TEST_F(CommRegistryTest, WriteFailuresTraceTheirOwnLine) {
   WriteFormPosition(form_);
   WriteRegistryString("Event\\Event", "Type", "A\r\n");
   std::vector<std::string> helperLines;
-  for (const std::string& line : tracer_.lines) {
+  for (const std::string& line : tracer_.Joined()) {
     if (line.rfind("CommUnit\t", 0) == 0) helperLines.push_back(line);
   }
   EXPECT_EQ(helperLines, (std::vector<std::string>{kWritePositionFailed, kWriteFailed}));
@@ -187,7 +188,7 @@ TEST_F(CommRegistryTest, ReadingAValueOfAnotherTypeGivesEmptyAndTraces) {
       "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Quorvel\\Almanex\\2.0\\Almanex\\Event\\Event]\n"
       "\"Type\"=dword:00000001\n");
   EXPECT_EQ(ReadRegistryString("Event\\Event", "Type"), "");
-  EXPECT_EQ(tracer_.lines, std::vector<std::string>{kReadFailed});
+  EXPECT_EQ(tracer_.Joined(), std::vector<std::string>{kReadFailed});
 }
 
 }  // namespace

@@ -21,26 +21,10 @@
 #include "TestTraceListener.h"
 #include "platform/DebugAgentUnit.h"
 #include "platform/FailureHandler.h"
+#include "tests/common/Fakes.h"
 
 namespace almanex {
 namespace {
-
-class RecordingFailurePresenter final : public FailureDialogPresenter {
- public:
-  explicit RecordingFailurePresenter(FailureChoice answer) : answer_(answer) {}
-  FailureChoice Show(const std::string& message, const std::string& report) override {
-    messages.push_back(message);
-    reports.push_back(report);
-    return answer_;
-  }
-  void Quit() override { ++quits; }
-  std::vector<std::string> messages;
-  std::vector<std::string> reports;
-  int quits = 0;
-
- private:
-  FailureChoice answer_;
-};
 
 class FailurePresenterScope {
  public:
@@ -55,8 +39,7 @@ TEST(ReportUnexpectedFailure, ShowsTheErrorAndQuitsOnlyWhenAsked) {
   } cases[] = {{FailureChoice::Continue, 0}, {FailureChoice::Quit, 1}};
   for (const auto& testCase : cases) {
     test::TestTraceListener listener(DebugServerSocketPath());
-    RecordingFailurePresenter presenter(testCase.choice);
-    const FailurePresenterScope scope(presenter);
+    test::RecordingFailureDialogs presenter(testCase.choice);
     ReportUnexpectedFailure("Cannot write /opt/almanex/Config/Config.INI");
     ASSERT_EQ(presenter.messages.size(), 1U);
     EXPECT_EQ(presenter.messages[0], "Cannot write /opt/almanex/Config/Config.INI");

@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <climits>
 #include <functional>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -15,27 +16,13 @@
 #include "TestTraceListener.h"
 #include "platform/CommUnit.h"
 #include "platform/DebugAgentUnit.h"
+#include "tests/common/Fakes.h"
 
 namespace almanex {
 namespace {
 
 using test::ExpectedPacket;
 using test::TestTraceListener;
-
-/// Records every box, and how many trace lines had arrived when it was shown.
-class RecordingPresenter final : public MessageBoxPresenter {
- public:
-  explicit RecordingPresenter(const TestTraceListener* listener = nullptr) : listener_(listener) {}
-  void Show(const MessageBoxRequest& request) override {
-    boxes.push_back(request);
-    tracesBeforeBox.push_back(listener_ != nullptr ? listener_->Packets().size() : 0);
-  }
-  std::vector<MessageBoxRequest> boxes;
-  std::vector<std::size_t> tracesBeforeBox;
-
- private:
-  const TestTraceListener* listener_;
-};
 
 class ThrowingPresenter final : public MessageBoxPresenter {
  public:
@@ -58,14 +45,16 @@ struct ExceptionCase {
   std::string advice;
   std::string expectedText;
 };
+void PrintTo(const ExceptionCase& row, std::ostream* out) { *out << row.name; }
 
 class ExceptionReport : public ::testing::TestWithParam<ExceptionCase> {};
 
 TEST_P(ExceptionReport, TracesFirstThenShowsAWarningBoxAndFillsTheOutput) {
   const ExceptionCase& testCase = GetParam();
   TestTraceListener listener(DebugServerSocketPath());
-  RecordingPresenter presenter(&listener);
-  const PresenterScope scope(presenter);
+  test::RecordingMessageBoxes presenter;
+  std::vector<std::size_t> tracesBeforeBox;  // how many trace lines had arrived when each box was shown
+  presenter.onShow = [&] { tracesBeforeBox.push_back(listener.Packets().size()); };
   std::string output = "left over from before";
 
   CommShowException(testCase.message, testCase.context, testCase.advice, true, output);
@@ -73,7 +62,7 @@ TEST_P(ExceptionReport, TracesFirstThenShowsAWarningBoxAndFillsTheOutput) {
   EXPECT_EQ(output, testCase.expectedText);
   ASSERT_EQ(presenter.boxes.size(), 1U);
   EXPECT_EQ(presenter.boxes[0], (MessageBoxRequest{testCase.expectedText, "Warning", MessageIcon::Warning}));
-  EXPECT_EQ(presenter.tracesBeforeBox[0], 1U) << "the trace line is sent before the box";
+  EXPECT_EQ(tracesBeforeBox[0], 1U) << "the trace line is sent before the box";
   const auto packets = listener.Packets();
   ASSERT_EQ(packets.size(), 1U);
   EXPECT_EQ(packets[0], ExpectedPacket("Comm", "CommShowException: " + testCase.expectedText));
@@ -97,8 +86,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, ExceptionReport, ::testing::ValuesIn(kExceptionC
 
 TEST(CommShowException, WithoutBoxStillTracesAndFillsTheOutput) {
   TestTraceListener listener(DebugServerSocketPath());
-  RecordingPresenter presenter(&listener);
-  const PresenterScope scope(presenter);
+  test::RecordingMessageBoxes presenter;
   std::string output;
   CommShowException("Overflow", "Fail to calculate!", "", false, output);
   EXPECT_EQ(output, "Fail to calculate!\r\nReason: Overflow");
@@ -108,8 +96,7 @@ TEST(CommShowException, WithoutBoxStillTracesAndFillsTheOutput) {
 }
 
 TEST(CommShowException, CaughtExceptionGivesItsMessage) {
-  RecordingPresenter presenter;
-  const PresenterScope scope(presenter);
+  test::RecordingMessageBoxes presenter;
   std::string output;
   try {
     throw std::range_error("Invalid argument to date encode");
@@ -120,8 +107,7 @@ TEST(CommShowException, CaughtExceptionGivesItsMessage) {
 }
 
 TEST(CommShowException, WithoutListenerTheBoxAndOutputAreTheSame) {
-  RecordingPresenter presenter;
-  const PresenterScope scope(presenter);
+  test::RecordingMessageBoxes presenter;
   std::string output;
   CommShowException("Overflow", "Fail to calculate!", "", true, output);
   EXPECT_EQ(output, "Fail to calculate!\r\nReason: Overflow");
@@ -146,12 +132,12 @@ struct KindCase {
   const char* caption;
   MessageIcon icon;
 };
+void PrintTo(const KindCase& row, std::ostream* out) { *out << row.name; }
 
 class MessageKind : public ::testing::TestWithParam<KindCase> {};
 
 TEST_P(MessageKind, ShowsCaptionAndIconOfTheKind) {
-  RecordingPresenter presenter;
-  const PresenterScope scope(presenter);
+  test::RecordingMessageBoxes presenter;
   CommShowMessage(GetParam().kind, "First line\r\nsecond line");
   ASSERT_EQ(presenter.boxes.size(), 1U);
   EXPECT_EQ(presenter.boxes[0], (MessageBoxRequest{"First line\r\nsecond line", GetParam().caption, GetParam().icon}));
@@ -186,8 +172,7 @@ TEST(CommShowMessage, EveryKindOutsideOneToSevenIsInformation) {
 }
 
 TEST(CommShowMessage, FileCreationFailureShowsAsInformation) {
-  RecordingPresenter presenter;
-  const PresenterScope scope(presenter);
+  test::RecordingMessageBoxes presenter;
   const std::string text =
       "Fail to create file /opt/almanex/Config/Config.INI.\rPlease make sure the disk is not full or corrupted.";
   CommShowMessage(16, text);

@@ -27,10 +27,9 @@
 #include <vector>
 
 #include "platform/Notifier.h"
+#include "tests/common/Fakes.h"
+#include "tests/common/QtPrinting.h"
 #include "tests/common/TestSupport.h"
-
-// Readable failures: QString as UTF-8, table rows by their names.
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace almanex {
 namespace {
@@ -71,7 +70,7 @@ class FakeNotificationServer final : public QObject, protected QDBusContext {
     return capabilityQuestions_;
   }
 
- public Q_SLOTS:
+ public slots:
   QStringList GetCapabilities() {
     QMutexLocker lock(&mutex_);
     ++capabilityQuestions_;
@@ -133,21 +132,6 @@ class ServerHost {
   bool registered_ = false;
 };
 
-class FakePopup final : public PopupPort {
- public:
-  bool ShowPopup(const QString& title, const QString& text, int) override {
-    shown.push_back(title + u"|"_s + text);
-    return true;
-  }
-  std::vector<QString> shown;
-};
-
-class NoTray final : public TrayPort {
- public:
-  bool HasTray() override { return false; }
-  void ShowTrayMessage(const QString&, const QString&, int) override { ADD_FAILURE() << "no tray here"; }
-};
-
 /// A private dbus-daemon for one test, a client connection to it, and a router over our real port.
 class NotifierBusTest : public ::testing::Test {
  protected:
@@ -187,6 +171,7 @@ class NotifierBusTest : public ::testing::Test {
   }
 
   void TearDown() override {
+    EXPECT_TRUE(tray_.shown.empty()) << "no tray here";
     router_.reset();
     port_.reset();
     client_ = QDBusConnection(QString());
@@ -211,8 +196,8 @@ class NotifierBusTest : public ::testing::Test {
   QProcess daemon_;
   QString address_;
   QDBusConnection client_{QString()};
-  NoTray tray_;
-  FakePopup popup_;
+  test::FakeTray tray_;  // not there: never asked to show anything
+  test::FakePopup popup_;
   std::ostringstream lastResort_;
   std::unique_ptr<DBusNotificationPort> port_;
   std::unique_ptr<NotificationRouter> router_;
@@ -298,7 +283,8 @@ TEST_F(NotifierBusTest, WithoutAServerTheBalloonGoesToThePopup) {
   EXPECT_EQ(port_->Capabilities(), std::nullopt);
   EXPECT_EQ(router_->Route(u"Tom & <Jerry>"_s, u"Reminder"_s, BalloonKind::Reminder), BalloonRoute::Popup);
   ASSERT_EQ(popup_.shown.size(), 1u);
-  EXPECT_EQ(popup_.shown[0], u"Reminder|Tom & <Jerry>"_s);
+  EXPECT_EQ(popup_.shown[0].title, u"Reminder"_s);
+  EXPECT_EQ(popup_.shown[0].text, u"Tom & <Jerry>"_s);
 }
 
 TEST_F(NotifierBusTest, ARefusingServerLeavesTheBalloonToThePopup) {
@@ -306,7 +292,8 @@ TEST_F(NotifierBusTest, ARefusingServerLeavesTheBalloonToThePopup) {
   EXPECT_EQ(router_->Route(u"text"_s, u"title"_s, BalloonKind::Reminder), BalloonRoute::Popup);
   EXPECT_EQ(host->Server().Received().size(), 1u);
   ASSERT_EQ(popup_.shown.size(), 1u);
-  EXPECT_EQ(popup_.shown[0], u"title|text"_s);
+  EXPECT_EQ(popup_.shown[0].title, u"title"_s);
+  EXPECT_EQ(popup_.shown[0].text, u"text"_s);
 }
 
 TEST_F(NotifierBusTest, AServerThatLeftIsNoLongerTrusted) {
@@ -315,7 +302,8 @@ TEST_F(NotifierBusTest, AServerThatLeftIsNoLongerTrusted) {
   host.reset();  // the server ends; its cached capabilities must not make us think it is there
   EXPECT_EQ(router_->Route(u"second"_s, u"t"_s, BalloonKind::Reminder), BalloonRoute::Popup);
   ASSERT_EQ(popup_.shown.size(), 1u);
-  EXPECT_EQ(popup_.shown[0], u"t|second"_s);
+  EXPECT_EQ(popup_.shown[0].title, u"t"_s);
+  EXPECT_EQ(popup_.shown[0].text, u"second"_s);
 }
 
 TEST(NotifierNoBus, ADisconnectedBusMeansNoService) {

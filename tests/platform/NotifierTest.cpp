@@ -14,30 +14,13 @@
 #include <vector>
 
 #include "platform/Notifier.h"
-
-// Readable failures: QString as UTF-8, table rows by their names.
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+#include "tests/common/Fakes.h"
+#include "tests/common/QtPrinting.h"
 
 namespace almanex {
 namespace {
 
 using namespace Qt::StringLiterals;
-
-struct ShownMessage {
-  QString title;
-  QString text;
-  int timeoutMilliseconds;
-};
-
-class FakeTray final : public TrayPort {
- public:
-  bool HasTray() override { return present; }
-  void ShowTrayMessage(const QString& title, const QString& text, int timeoutMilliseconds) override {
-    shown.push_back({title, text, timeoutMilliseconds});
-  }
-  bool present = false;
-  std::vector<ShownMessage> shown;
-};
 
 class FakeDesktop final : public DesktopNotificationPort {
  public:
@@ -55,22 +38,11 @@ class FakeDesktop final : public DesktopNotificationPort {
   std::vector<DesktopNotification> sent;
 };
 
-class FakePopup final : public PopupPort {
- public:
-  bool ShowPopup(const QString& title, const QString& text, int timeoutMilliseconds) override {
-    if (!possible) return false;
-    shown.push_back({title, text, timeoutMilliseconds});
-    return true;
-  }
-  bool possible = true;
-  std::vector<ShownMessage> shown;
-};
-
 /// A router over three fakes and a string stream as its last resort.
 struct RouterRig {
-  FakeTray tray;
+  test::FakeTray tray;
   FakeDesktop desktop;
-  FakePopup popup;
+  test::FakePopup popup;
   std::ostringstream lastResort;
   NotificationRouter router{tray, desktop, popup, lastResort};
 };
@@ -103,7 +75,7 @@ TEST_P(RouteTest, BalloonTakesTheFirstWayThatWorks) {
   EXPECT_EQ(rig.router.Route(text, title, routeCase.kind), routeCase.expected);
 
   const int timeout = routeCase.kind == BalloonKind::Reminder ? 0 : 3000;
-  const auto expectShown = [&](const std::vector<ShownMessage>& shown, bool expected) {
+  const auto expectShown = [&](const std::vector<test::ShownMessage>& shown, bool expected) {
     ASSERT_EQ(shown.size(), expected ? 1u : 0u);
     if (!expected) return;
     EXPECT_EQ(shown[0].title, title);  // as typed: these ways never read markup

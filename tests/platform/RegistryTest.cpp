@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/Registry.h"
+#include "tests/common/TraceFakes.h"
 #include "tests/platform/RegistryTestSupport.h"
 
 namespace almanex {
@@ -317,14 +318,14 @@ class GarbledFile : public RegistryTest, public ::testing::WithParamInterface<Ga
 TEST_P(GarbledFile, IsRefusedAndLeftUntouched) {
   SeedFile(GetParam().bytes);
   const std::string before = ReadFileBytes(RegistryFile());
-  test::RecordingTracer tracer;
+  test::RecordingTrace tracer;
   RegistryKey key;
   EXPECT_EQ(key.Open("Software\\Test", false), RegistryStatus::Unreadable);
   EXPECT_EQ(key.Open("Software\\Test", true), RegistryStatus::Unreadable);
   EXPECT_FALSE(key.IsOpen());
   EXPECT_EQ(ReadFileBytes(RegistryFile()), before);
   ASSERT_EQ(tracer.lines.size(), 2u);
-  EXPECT_EQ(tracer.lines[0].rfind("Registry\tOpenKey: " + RegistryFile() + ": ", 0), 0u) << tracer.lines[0];
+  EXPECT_EQ(tracer.Joined()[0].rfind("Registry\tOpenKey: " + RegistryFile() + ": ", 0), 0u) << tracer.Joined()[0];
 }
 
 const GarbledCase kGarbledCases[] = {
@@ -366,7 +367,7 @@ TEST_F(RegistryTest, AFileThatTurnsGarbledBeforeTheCommitIsNotOverwritten) {
   ASSERT_EQ(key.Open("Software\\Test", true), RegistryStatus::Ok);
   key.WriteDword("A", 1);
   SeedFile("not a registry file\n");
-  test::RecordingTracer tracer;
+  test::RecordingTrace tracer;
   EXPECT_EQ(key.Close(), RegistryStatus::Unreadable);
   EXPECT_EQ(ReadFileBytes(RegistryFile()), "not a registry file\n");
   EXPECT_EQ(tracer.lines.size(), 1u);

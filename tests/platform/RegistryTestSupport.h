@@ -1,6 +1,5 @@
 #pragma once
-// Shared by the settings-store, registry-helper and autostart tests: a private environment per test and a
-// trace sink that records every line.
+// Shared by the settings-store, registry-helper and autostart tests: a private environment per test.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -8,9 +7,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
-#include <vector>
 
-#include "base/Trace.h"
 #include "platform/Registry.h"
 #include "tests/common/TestSupport.h"
 
@@ -26,22 +23,6 @@ inline void PrintTo(RegistryStatus status, std::ostream* out) {
 }  // namespace almanex
 
 namespace almanex::test {
-
-/// Records "source\tmessage" for every trace line while installed.
-class RecordingTracer : public TraceSink {
- public:
-  RecordingTracer() { SetTracer(this); }
-  ~RecordingTracer() override { SetTracer(nullptr); }
-  RecordingTracer(const RecordingTracer&) = delete;
-  RecordingTracer& operator=(const RecordingTracer&) = delete;
-
-  bool Send(std::string_view source, FunctionRef<std::string()> message) override {
-    lines.push_back(std::string(source) + "\t" + message());
-    return true;
-  }
-
-  std::vector<std::string> lines;
-};
 
 /// Sets an environment variable for the lifetime of the object and restores the old state afterwards.
 class ScopedEnvironment {

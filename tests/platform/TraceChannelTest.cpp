@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <ostream>
 #include <string>
 
 #include "TestTraceListener.h"
@@ -56,6 +57,7 @@ struct PacketCase {
   std::string message;
   std::string sentSource;  // as the listener must see it
 };
+void PrintTo(const PacketCase& row, std::ostream* out) { *out << row.name; }
 
 class TracePacket : public ::testing::TestWithParam<PacketCase> {};
 
@@ -178,6 +180,7 @@ struct SilentListenerCase {
   TestTraceListener::Behaviour behaviour;
   bool lineArrives;
 };
+void PrintTo(const SilentListenerCase& row, std::ostream* out) { *out << row.name; }
 
 class SilentListener : public ::testing::TestWithParam<SilentListenerCase> {};
 

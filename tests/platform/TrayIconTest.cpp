@@ -12,9 +12,8 @@
 #include <vector>
 
 #include "platform/TrayIconUnit.h"
-
-// Readable failures: QString as UTF-8, table rows by their names.
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+#include "tests/common/Fakes.h"
+#include "tests/common/QtPrinting.h"
 
 namespace almanex {
 namespace {
@@ -25,20 +24,6 @@ const QString kEmoji = QString::fromUtf8("\xF0\x9F\x8E\x82");  // U+1F382, one c
 
 QString Repeat(const QString& piece, int count) { return piece.repeated(count); }
 
-struct RecordedBalloon {
-  QString text;
-  QString title;
-  BalloonKind kind;
-};
-
-class RecordingBalloonSink final : public BalloonSink {
- public:
-  void ShowBalloon(const QString& text, const QString& title, BalloonKind kind) override {
-    balloons.push_back({text, title, kind});
-  }
-  std::vector<RecordedBalloon> balloons;
-};
-
 /// An owner window titled "Almanex" and an icon on it with a recording balloon sink.
 class TrayIconTest : public ::testing::Test {
  protected:
@@ -48,7 +33,7 @@ class TrayIconTest : public ::testing::Test {
     tray->SetBalloonSink(&sink);
   }
   QWidget owner;
-  RecordingBalloonSink sink;
+  test::RecordingBalloons sink;
   std::unique_ptr<TTrayIcon> tray;
 };
 
@@ -129,15 +114,15 @@ TEST_F(TrayIconTest, ShowBalloonCutsTextTo255AndTitleTo63) {
   tray->ShowBalloon(Repeat(u"b"_s, 300), Repeat(u"T"_s, 70));
   tray->ShowBalloon(Repeat(kEmoji, 300), Repeat(kEmoji, 70), BalloonKind::Reminder);
   tray->ShowBalloon(u"Tom & <Jerry>"_s, u"Short"_s);
-  ASSERT_EQ(sink.balloons.size(), 3u);
-  EXPECT_EQ(sink.balloons[0].text, Repeat(u"b"_s, 255));
-  EXPECT_EQ(sink.balloons[0].title, Repeat(u"T"_s, 63));
-  EXPECT_EQ(sink.balloons[0].kind, BalloonKind::Notice);
-  EXPECT_EQ(sink.balloons[1].text, Repeat(kEmoji, 255));
-  EXPECT_EQ(sink.balloons[1].title, Repeat(kEmoji, 63));
-  EXPECT_EQ(sink.balloons[1].kind, BalloonKind::Reminder);
-  EXPECT_EQ(sink.balloons[2].text, u"Tom & <Jerry>"_s);
-  EXPECT_EQ(sink.balloons[2].title, u"Short"_s);
+  ASSERT_EQ(sink.shown.size(), 3u);
+  EXPECT_EQ(sink.shown[0].text, (Repeat(u"b"_s, 255)).toStdString());
+  EXPECT_EQ(sink.shown[0].title, (Repeat(u"T"_s, 63)).toStdString());
+  EXPECT_EQ(sink.shown[0].kind, BalloonKind::Notice);
+  EXPECT_EQ(sink.shown[1].text, (Repeat(kEmoji, 255)).toStdString());
+  EXPECT_EQ(sink.shown[1].title, (Repeat(kEmoji, 63)).toStdString());
+  EXPECT_EQ(sink.shown[1].kind, BalloonKind::Reminder);
+  EXPECT_EQ(sink.shown[2].text, (u"Tom & <Jerry>"_s).toStdString());
+  EXPECT_EQ(sink.shown[2].title, (u"Short"_s).toStdString());
 }
 
 TEST_F(TrayIconTest, ShowBalloonLeavesTheTipAlone) {
@@ -167,7 +152,7 @@ TEST_F(TrayIconTest, DestructorRemovesTheIcon) {
 }
 
 TEST(TrayIconNullOwner, AddModifyDeleteDoNothingButBalloonsArrive) {
-  RecordingBalloonSink sink;
+  test::RecordingBalloons sink;
   TTrayIcon tray(nullptr);
   tray.SetBalloonSink(&sink);
   tray.AddIcon();
@@ -178,8 +163,8 @@ TEST(TrayIconNullOwner, AddModifyDeleteDoNothingButBalloonsArrive) {
   tray.DeleteIcon();
   // A reminder must not be lost because the icon has no window.
   tray.ShowBalloon(u"text"_s, u"title"_s, BalloonKind::Reminder);
-  ASSERT_EQ(sink.balloons.size(), 1u);
-  EXPECT_EQ(sink.balloons[0].text, u"text"_s);
+  ASSERT_EQ(sink.shown.size(), 1u);
+  EXPECT_EQ(sink.shown[0].text, (u"text"_s).toStdString());
 }
 
 TEST(TrayIconNullOwner, AnOwnerDestroyedMeanwhileCountsAsNone) {
@@ -245,7 +230,7 @@ TEST_P(ActivationTest, ReasonBecomesSignal) {
   tray->AddIcon();
   QSignalSpy doubleClicked(tray.get(), &TTrayIcon::DoubleClicked);
   QSignalSpy contextMenu(tray.get(), &TTrayIcon::ContextMenuRequested);
-  Q_EMIT tray->NativeIcon().activated(GetParam().reason);
+  emit tray->NativeIcon().activated(GetParam().reason);
   EXPECT_EQ(doubleClicked.count(), GetParam().doubleClicked);
   EXPECT_EQ(contextMenu.count(), GetParam().contextMenuRequested);
   if (GetParam().menuSet) {
@@ -271,7 +256,7 @@ TEST_F(TrayIconTest, ClearingTheMenuBringsBackContextMenuRequested) {
   tray->SetContextMenu(&menu);
   tray->SetContextMenu(nullptr);
   QSignalSpy contextMenu(tray.get(), &TTrayIcon::ContextMenuRequested);
-  Q_EMIT tray->NativeIcon().activated(QSystemTrayIcon::Context);
+  emit tray->NativeIcon().activated(QSystemTrayIcon::Context);
   EXPECT_EQ(contextMenu.count(), 1);
 }
 

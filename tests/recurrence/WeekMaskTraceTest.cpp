@@ -10,6 +10,7 @@
 
 #include "base/Trace.h"
 #include "recurrence/IniRecurrenceUnit.h"
+#include "tests/common/TraceFakes.h"
 #include "tests/recurrence/RecurrenceTestSupport.h"
 
 // Allocation counting for this test binary: while a thread counts, every operator new on it is counted.
@@ -34,20 +35,6 @@ namespace almanex {
 namespace {
 
 using test::Day;
-
-// A listener that takes every line.
-class RecordingSink : public TraceSink {
- public:
-  bool Send(std::string_view source, FunctionRef<std::string()> message) override {
-    lines.push_back({std::string(source), message()});
-    return true;
-  }
-  struct Line {
-    std::string source;
-    std::string message;
-  };
-  std::vector<Line> lines;
-};
 
 // No listener: counts the calls and never asks for the message.
 class AbsentListenerSink : public TraceSink {
@@ -111,8 +98,7 @@ TEST(WeekMaskTrace, ExactMessageForAListener) {
            MarkLines("0010000001000000100000010000001") + " \r\n"},
   };
   for (const TraceCase& row : cases) {
-    RecordingSink sink;
-    TraceScope scope(sink);
+    test::RecordingTrace sink;
     EXPECT_EQ(IsNthDayOfMonthByWeekMask(row.instance, row.mask, row.date, row.settings), row.result) << row.name;
     ASSERT_EQ(sink.lines.size(), 1u) << row.name;
     EXPECT_EQ(sink.lines[0].source, "CommUnit") << row.name;
@@ -121,8 +107,7 @@ TEST(WeekMaskTrace, ExactMessageForAListener) {
 }
 
 TEST(WeekMaskTrace, OneLinePerWeekdayTest) {
-  RecordingSink sink;
-  TraceScope scope(sink);
+  test::RecordingTrace sink;
   // Yearly on the last Friday of November: the weekday test runs for every day of the year.
   const RecurrencePattern yearly{
       .iRecurrenceType = 6, .dtStartDate = Day(2027, 1, 1), .iDayOfWeekMask = 32, .iInstance = 4, .iMonthOfYear = 10};
@@ -159,8 +144,7 @@ TEST(WeekMaskTrace, WithoutAListenerNothingIsFormatted) {
   EXPECT_GT(due, 0);
 
   // The counter itself works: with a listener, the same calls build their messages.
-  RecordingSink listener;
-  SetTracer(&listener);
+  test::RecordingTrace listener;  // installs itself in place of the absent one
   tAllocations = 0;
   tCountAllocations = true;
   IsNthDayOfMonthByWeekMask(2, 62, Day(2026, 12, 2), settings);

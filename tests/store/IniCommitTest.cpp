@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "store/IniFile.h"
+#include "tests/common/StoreFakes.h"
 #include "tests/common/TestSupport.h"
 #include "tests/store/StoreTestSupport.h"
 

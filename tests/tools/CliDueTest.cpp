@@ -40,6 +40,7 @@ struct DueCase {
   std::vector<std::string> options;
   const char* expected;
 };
+void PrintTo(const DueCase& row, std::ostream* out) { *out << row.name; }
 
 class CliDue : public ::testing::TestWithParam<DueCase> {};
 
@@ -110,6 +111,7 @@ struct BadDue {
   std::vector<std::string> options;
   const char* message;
 };
+void PrintTo(const BadDue& row, std::ostream* out) { *out << row.name; }
 
 class CliDueBadArguments : public ::testing::TestWithParam<BadDue> {};
 

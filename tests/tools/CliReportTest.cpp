@@ -43,6 +43,7 @@ struct SentenceCase {
   std::vector<std::string> options;
   const char* expected;
 };
+void PrintTo(const SentenceCase& row, std::ostream* out) { *out << row.name; }
 
 class CliSentence : public ::testing::TestWithParam<SentenceCase> {};
 
@@ -103,6 +104,7 @@ struct ReportCase {
   const char* section;
   const char* now;
 };
+void PrintTo(const ReportCase& row, std::ostream* out) { *out << row.name; }
 
 class CliReport : public ::testing::TestWithParam<ReportCase> {};
 
@@ -138,6 +140,7 @@ struct BadEvent {
   std::vector<std::string> arguments;
   const char* message;
 };
+void PrintTo(const BadEvent& row, std::ostream* out) { *out << row.name; }
 
 class CliEventBadArguments : public ::testing::TestWithParam<BadEvent> {};
 

@@ -59,6 +59,7 @@ struct BadArguments {
   std::vector<std::string> arguments;
   const char* message;
 };
+void PrintTo(const BadArguments& row, std::ostream* out) { *out << row.name; }
 
 class CliBadArguments : public ::testing::TestWithParam<BadArguments> {};
 
