@@ -1,5 +1,6 @@
 #include "EventForm.h"
 
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -423,6 +424,14 @@ bool TFrmEvent::eventFilter(QObject* watched, QEvent* event) {
   const auto* key = static_cast<QKeyEvent*>(event);
   if (key->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier)) return false;
   switch (key->key()) {
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+      // A date or time picker would take Tab to walk its own fields (the arrow keys do that); here Tab
+      // goes on to the next control, as everywhere else in the dialog.
+      if (key->modifiers() & ~Qt::ShiftModifier) return false;
+      if (qobject_cast<QAbstractSpinBox*>(static_cast<QWidget*>(watched)) == nullptr) return false;
+      focusNextPrevChild(key->key() == Qt::Key_Tab);
+      return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:
       BitBtnOK->click();

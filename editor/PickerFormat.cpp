@@ -1,5 +1,7 @@
 #include "PickerFormat.h"
 
+#include <algorithm>
+
 #include "base/Ascii.h"
 
 namespace almanex {
@@ -7,20 +9,16 @@ namespace {
 
 bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
-/// Appends literal text, quoted where Qt would read it as a field. Other bytes pass as UTF-8.
+/// Appends literal text, quoted when Qt would read a letter in it as a field ("''" is a quote).
 void AppendLiteral(QString& out, std::string_view text) {
-  std::size_t plainFrom = 0;
-  const auto flushPlain = [&](std::size_t to) {
-    out += QString::fromUtf8(text.data() + plainFrom, static_cast<qsizetype>(to - plainFrom));
-  };
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c != '\'' && !IsAsciiLetter(c)) continue;
-    flushPlain(i);
-    plainFrom = i + 1;
-    out += c == '\'' ? QStringLiteral("''") : QLatin1Char('\'') + QChar::fromLatin1(c) + QLatin1Char('\'');
+  QString literal = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  const bool needsQuotes = std::any_of(text.begin(), text.end(), [](char c) { return c == '\'' || IsAsciiLetter(c); });
+  if (!needsQuotes) {
+    out += literal;
+    return;
   }
-  flushPlain(text.size());
+  literal.replace(QLatin1Char('\''), QStringLiteral("''"));
+  out += QLatin1Char('\'') + literal + QLatin1Char('\'');
 }
 
 QString Repeat(char letter, std::size_t count) { return QString(static_cast<qsizetype>(count), QLatin1Char(letter)); }
