@@ -429,7 +429,10 @@ bool TFrmEvent::eventFilter(QObject* watched, QEvent* event) {
       // A date or time picker would take Tab to walk its own fields (the arrow keys do that); here Tab
       // goes on to the next control, as everywhere else in the dialog.
       if (key->modifiers() & ~Qt::ShiftModifier) return false;
-      if (qobject_cast<QAbstractSpinBox*>(static_cast<QWidget*>(watched)) == nullptr) return false;
+      if (qobject_cast<QAbstractSpinBox*>(watched) == nullptr &&
+          qobject_cast<QAbstractSpinBox*>(static_cast<QWidget*>(watched)->parentWidget()) == nullptr) {
+        return false;
+      }
       focusNextPrevChild(key->key() == Qt::Key_Tab);
       return true;
     case Qt::Key_Return:

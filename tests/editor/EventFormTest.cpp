@@ -18,6 +18,7 @@
 #include <QTextEdit>
 #include <QTimeEdit>
 #include <memory>
+#include <optional>
 
 #include "app/AlmanexApplication.h"
 #include "editor/ColorBox.h"
@@ -370,6 +371,45 @@ TEST_F(EventDialog, ColoursRoundTripAndAPickedColourShowsOnTheTitle) {
   QTest::keyClick(fore, Qt::Key_Return);
   EXPECT_NE(File().find("\r\nBackGroundColor=-16777136\r\n"), std::string::npos) << File();
   EXPECT_NE(File().find("\r\nForeGroundColor=255\r\n"), std::string::npos) << File();
+}
+
+TEST_F(EventDialog, CustomColourComesFromTheColourDialog) {
+  test::WriteFileBytes(path, kStoredEvent);
+  auto dialog = OpenExisting();
+  auto* back = Find<ColorBox>(*dialog, "ColorBoxColorBackground");
+  back->customColorPicker = [](QColor) { return std::optional<QColor>(QColor(1, 2, 3)); };
+  back->setFocus();
+  QTest::keyClicks(back, "Cu");  // "Custom..."
+  EXPECT_EQ(Find<QLineEdit>(*dialog, "EditTitle")->palette().color(QPalette::Base), QColor(1, 2, 3));
+  QTest::keyClick(back, Qt::Key_Return);
+  EXPECT_NE(File().find("\r\nBackGroundColor=197121\r\n"), std::string::npos);  // 0x030201
+}
+
+TEST_F(EventDialog, StoredTypeListReplacesTheBuiltInItemsAndIsWrittenBackOnCancel) {
+  WriteRegistryString(kEventTypeSubKey, kEventTypeValue, "Exam\r\nMeeting\r\n");
+  {
+    auto dialog = OpenNew();
+    auto* type = Find<QComboBox>(*dialog, "ComboBoxType");
+    EXPECT_EQ(Items(type), (QStringList{"Exam", "Meeting"}));
+    EXPECT_EQ(type->currentText(), "Exam");
+    WriteRegistryString(kEventTypeSubKey, kEventTypeValue, "");
+    QTest::keyClick(type, Qt::Key_Escape);
+  }
+  EXPECT_EQ(ReadRegistryString(kEventTypeSubKey, kEventTypeValue), "Exam\r\nMeeting\r\n");
+  EXPECT_FALSE(test::FileExists(path));
+}
+
+TEST_F(EventDialog, NowButtonsTakeTheClocksMoment) {
+  test::WriteFileBytes(path, kStoredEvent);
+  auto dialog = OpenExisting();
+  clock.Set(MakeDateTime(2027, 1, 2, 3, 4, 5));
+  QTest::mouseClick(Find<QPushButton>(*dialog, "ButtonGetNow"), Qt::LeftButton);
+  EXPECT_EQ(Find<QDateEdit>(*dialog, "DateTimePickerDate")->date(), QDate(2027, 1, 2));
+  EXPECT_EQ(Find<QTimeEdit>(*dialog, "DateTimePickerTime")->time(), QTime(3, 4, 5));
+  EXPECT_EQ(Find<QTimeEdit>(*dialog, "DateTimePickerRemindTime")->time(), QTime(9, 0, 0));
+  QTest::mouseClick(Find<QPushButton>(*dialog, "ButtonGetNowForReminder"), Qt::LeftButton);
+  EXPECT_EQ(Find<QTimeEdit>(*dialog, "DateTimePickerRemindTime")->time(), QTime(3, 4, 5));
+  EXPECT_EQ(Find<QDateEdit>(*dialog, "DateTimePickerDate")->date(), QDate(2027, 1, 2));
 }
 
 TEST_F(EventDialog, UncheckedDateAndTimeAreSavedAsZeroAndKeepTheirValues) {
