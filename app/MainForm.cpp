@@ -11,6 +11,7 @@
 #include "ReminderScheduler.h"
 #include "datetime/DateFormat.h"
 #include "datetime/DateTimeUnit.h"
+#include "editor/EventForm.h"
 #include "grid/GridView.h"
 #include "platform/AutoStart.h"
 #include "platform/CommRegistry.h"
@@ -85,7 +86,21 @@ void TFrmMain::CreateActions() {
   PopupMenuTrayIcon->addSeparator();
   PopupMenuTrayIcon->addAction(ActionExit);
 
+  // Until the main window's commands land: File > New... (Ctrl+N) creates an event, and Enter or a
+  // double-click on a row edits that row's event.
+  ActionNewEvent = new QAction(tr("&New..."), this);
+  ActionNewEvent->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+  ActionNewEvent->setStatusTip(tr("Create a new event"));
+  connect(ActionNewEvent, &QAction::triggered, this, [this] { OpenEventDialog(strNextEventName, false); });
+  connect(StringGridMain, &GridView::RowDoubleClicked, this,
+          [this](int row) { OpenEventDialog(model_->SectionAt(row).toStdString(), true); });
+  connect(StringGridMain, &GridView::KeyPressed, this, [this](QChar key) {
+    const int row = StringGridMain->CurrentSourceRow();
+    if (key == QChar(u'\r') && row >= 0) OpenEventDialog(model_->SectionAt(row).toStdString(), true);
+  });
+
   fileMenu_ = menuBar()->addMenu(tr("&File"));
+  fileMenu_->addAction(ActionNewEvent);
   fileMenu_->addAction(ActionHide);
 }
 
@@ -180,6 +195,18 @@ void TFrmMain::LoadEventList() {
   EventList list = almanex::LoadEventList(file, services_.clock.Now(), services_.settings);
   strNextEventName = list.nextEventName;
   model_->SetEvents(std::move(list));
+}
+
+bool TFrmMain::OpenEventDialog(const std::string& section, bool existingEvent) {
+  TFrmEvent dialog(TFrmEvent::Services{services_.clock, services_.settings, services_.configPath}, this);
+  dialog.strSection = section;
+  dialog.openMode = existingEvent ? TFrmEvent::OpenMode::ExistingEvent : TFrmEvent::OpenMode::NewEvent;
+  dialog.firstPage = TFrmEvent::PageEvent;
+  dialog.ShowModal();
+  if (dialog.bCancelled) return false;
+  LoadEventList();
+  scheduler_->SearchNextReminder();
+  return true;
 }
 
 void TFrmMain::LoadGridSettings() {

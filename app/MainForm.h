@@ -84,6 +84,11 @@ class TFrmMain : public QMainWindow {
   std::string strNextEventName;
   bool bExitRequested = false;
 
+  /// Opens the event dialog on `section`, as a new event or an existing one; after OK the list is reloaded
+  /// and the next reminder searched again. Returns whether OK was pressed.
+  bool OpenEventDialog(const std::string& section, bool existingEvent);
+
+  QAction* ActionNewEvent = nullptr;
   QAction* ActionShow = nullptr;
   QAction* ActionHide = nullptr;
   QAction* ActionExit = nullptr;

@@ -45,4 +45,33 @@ struct EventRecord {
   std::string firstSentence;
 };
 
+/// Reads an event section with the event dialog's defaults: Date, Time, RemindTime and the pattern dates
+/// are `now` when absent or unparsable; the pattern numbers 1; RemindMe, DateChecked, TimeChecked and every
+/// RemindOf true; ForeGroundColor black and BackGroundColor the window colour. Dates come back at midnight
+/// and times as a fraction of a day. `Type` is read by nobody and stays -1.
+EventRecord ReadEventRecord(const IniFile& file, std::string_view section, DateTime now,
+                            const FormatSettings& settings);
+
+/// Writes the record into the section of the open file, key by key in the record's order, with `Reminded`
+/// as 0 and, of the pattern keys, only those of `recurrenceType`. Nothing reaches the disk before Flush().
+/// Keys of another kind left from an earlier save stay where they are.
+void WriteEventRecord(IniFile& file, std::string_view section, const EventRecord& record,
+                      const FormatSettings& settings);
+
+enum class SaveOutcome {
+  Saved,
+  /// The file did not exist and could not be created: nothing was written; the caller shows
+  /// FailToCreateFileMessage(path).
+  FileNotCreated,
+};
+
+/// One save of an event: creates the file when missing, then writes the whole record in one commit.
+/// Throws EIniWriteError when the existing file cannot be written; the file is then unchanged.
+SaveOutcome SaveEventRecord(const std::string& path, std::string_view section, const EventRecord& record,
+                            const FormatSettings& settings);
+
+/// The event's moment as the event dialog's Details page counts it: the record's date when it has one,
+/// otherwise the day of `now`; plus the record's time of day when it has one, otherwise midnight.
+DateTime GetEventDateTime(const EventRecord& record, DateTime now);
+
 }  // namespace almanex

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QApplication>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QTest>
+#include <QTimer>
 
 #include "app/EventListModel.h"
 #include "app/MainForm.h"
@@ -145,6 +149,44 @@ TEST_F(MainFormTest, CalculationThatKeepsFailingShowsOneWarningBox) {
   EXPECT_EQ(presenter.boxes[0].caption, "Warning");
   EXPECT_EQ(presenter.boxes[0].text.rfind("Fail to calculate!\r\nReason: ", 0), 0u) << presenter.boxes[0].text;
   EXPECT_NE(presenter.boxes[0].text.find("Please enter a smaller value to try."), std::string::npos);
+}
+
+}  // namespace
+}  // namespace almanex
+
+namespace almanex {
+namespace {
+
+/// Types into the event dialog once it is up, then presses Enter in its title.
+void TypeTitleAndPressEnterWhenTheDialogOpens(const QString& title) {
+  QTimer::singleShot(0, [title] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    ASSERT_NE(dialog, nullptr);
+    auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("EditTitle"));
+    ASSERT_NE(edit, nullptr);
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(edit, title);
+    QTest::keyClick(edit, Qt::Key_Return);
+  });
+}
+
+// The temporary entry points: File > New... creates the proposed section, Enter on a row edits that row.
+TEST_F(MainFormTest, NewAndEditOpenTheEventDialogAndReloadTheList) {
+  auto form = Open(fixture);
+  ASSERT_EQ(form->strNextEventName, "Event4");
+  EXPECT_EQ(form->ActionNewEvent->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
+  TypeTitleAndPressEnterWhenTheDialogOpens(QStringLiteral("Party"));
+  form->ActionNewEvent->trigger();
+  ASSERT_EQ(RowCount(*form), 4);
+  EXPECT_EQ(Shown(*form, 3)[0], "Event4");
+  EXPECT_EQ(Shown(*form, 3)[1], "Party");
+  EXPECT_EQ(form->strNextEventName, "Event5");
+
+  form->StringGridMain->SetCurrentSourceRow(1);
+  TypeTitleAndPressEnterWhenTheDialogOpens(QStringLiteral("Renamed"));
+  QTest::keyClick(form->StringGridMain, Qt::Key_Return);
+  EXPECT_EQ(Shown(*form, 1)[1], "Renamed");
+  EXPECT_NE(test::ReadFileBytes(fixture).find("Title=Renamed\r\n"), std::string::npos);
 }
 
 }  // namespace

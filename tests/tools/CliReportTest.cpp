@@ -135,6 +135,34 @@ TEST(CliReportDuration, UncheckedTimeIsMidnightAndShortDurationsArePadded) {
             "The duration(delta) is [ 6] days, [12] hours, [0] minutes and [0] seconds.\n");
 }
 
+// The report counts the event as the dialog's Details page does: a section without Time is at the
+// time of --now (the reminder search would take midnight), a section without Date on the day of --now.
+TEST(CliReportDuration, MissingDateOrTimeIsNowAsInTheDialog) {
+  const TempConfig config(
+      "[Event1]\r\nTitle=No time\r\nDate=01/01/2027\r\n[Event2]\r\nTitle=No date\r\nTime=18:30:00\r\n");
+  const struct {
+    const char* section;
+    const char* head;
+  } rows[] = {
+      {"Event1",
+       "Formula: Delta = End Time - Start Time\n"
+       "Start Time: [Friday, 25 December 2026 12:00:00] \n"
+       "End Time:   [Friday, 1 January 2027 12:00:00] \n"
+       "The duration(delta) is [ 7] days, [0] hours, [0] minutes and [0] seconds.\n"},
+      {"Event2",
+       "Formula: Delta = End Time - Start Time\n"
+       "Start Time: [Friday, 25 December 2026 12:00:00] \n"
+       "End Time:   [Friday, 25 December 2026 18:30:00] \n"
+       "The duration(delta) is [ 0] days, [6] hours, [30] minutes and [0] seconds.\n"},
+  };
+  for (const auto& row : rows) {
+    const test::CliResult result =
+        RunCli({"report", "--config", config.path, "--locale", "en_GB", "--section", row.section});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out.substr(0, result.out.find("Delta(")), row.head) << row.section;
+  }
+}
+
 struct BadEvent {
   const char* name;
   std::vector<std::string> arguments;

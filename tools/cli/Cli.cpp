@@ -20,6 +20,7 @@
 #include "recurrence/IniRecurrenceUnit.h"
 #include "store/ConfigFile.h"
 #include "store/EventList.h"
+#include "store/EventRecord.h"
 #include "store/IniFile.h"
 
 namespace almanex::cli {
@@ -47,8 +48,10 @@ constexpr const char* kHelp =
     "  report    the interval report between --now and the event, in plain text; its CR LF line breaks\n"
     "            are printed as LF\n"
     "\n"
-    "The event's date-time is its Date (default today; today when DateChecked=0) at its Time (default\n"
-    "midnight; midnight when TimeChecked=0). Section names ignore letter case. --config defaults to the\n"
+    "For next and sentence, the event's date-time is its Date (default today; today when DateChecked=0) at\n"
+    "its Time (default midnight; midnight when TimeChecked=0), as the reminders count it. For report it is\n"
+    "what the event dialog's Details page shows: a missing or unreadable Date or Time is that of --now;\n"
+    "DateChecked=0 is today and TimeChecked=0 midnight. Section names ignore letter case. --config defaults to the\n"
     "program's Config.INI, --now to the current time, --locale to the user's locale. The file is only\n"
     "read. Every output line ends with LF. Exit status 2: a bad argument, date or section name; 1: the\n"
     "report's calculation failed (the report is printed all the same).\n";
@@ -293,11 +296,17 @@ int Sentence(const std::vector<std::string>& arguments, std::ostream& out, const
 int Report(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err, const Clock& clock) {
   const Options options(arguments, 1, {"config", "now", "locale", "section"});
   const Context context = ReadContext(options, clock);
-  TNextReminder next;
-  TReminderWay way;
-  ReadSectionEvent(options, context, next, way);
-  const DateTime start = std::min(context.now, next.dtEventDateTime);
-  const DateTime end = std::max(context.now, next.dtEventDateTime);
+  // The event's moment as the dialog's Details page counts it, on the dialog's defaults: a missing
+  // Date or Time is now, where the reminder search would take today at midnight.
+  const std::string name = Required(options, "section", "NAME");
+  DateTime moment = 0;
+  {
+    const IniFile file(context.configPath);
+    const EventRecord record = ReadEventRecord(file, FindEventSection(file, name), context.now, context.settings);
+    moment = GetEventDateTime(record, context.now);
+  }
+  const DateTime start = std::min(context.now, moment);
+  const DateTime end = std::max(context.now, moment);
   const IntervalReport report = WriteIntervalReport(start, end, context.settings);
 
   const std::string text = IntervalReportText(report);
