@@ -8,6 +8,7 @@
 #include "base/Ascii.h"
 
 #include "DateFormat.h"
+#include "NumberFormat.h"
 
 namespace almanex {
 
