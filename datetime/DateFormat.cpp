@@ -486,21 +486,27 @@ std::optional<DateTime> ReadTypedDate(std::string_view text, std::span<const Tok
                                       const FormatSettings& settings, int currentYear) {
   std::array<DateField, 3> order{};
   std::size_t fields = 0;
-  // At most the locale's separator, the pattern's literal separators and the three common ones.
-  std::array<std::string_view, SplitPattern::kMaxTokens + 4> separators{};
-  std::size_t separatorCount = 0;
-  const auto addSeparator = [&](std::string_view separator) {
-    separator = TrimBlanks(separator);
-    if (separator.empty() || separatorCount == separators.size()) return;
-    for (const char c : separator) {
-      if (IsDigit(c) || IsAsciiLetter(c)) return;  // words are not separators
+  // The longest separator at position: the locale's, one of the common ones, or a literal of the pattern
+  // that holds no word (blanks around it do not count).
+  const auto skipSeparator = [&](std::size_t& position) {
+    std::size_t longest = 0;
+    const auto consider = [&](std::string_view separator) {
+      separator = TrimBlanks(separator);
+      if (separator.size() <= longest || !StartsWithIgnoringAsciiCase(text.substr(position), separator)) return;
+      for (const char c : separator) {
+        if (IsDigit(c) || IsAsciiLetter(c)) return;
+      }
+      longest = separator.size();
+    };
+    consider(settings.dateSeparator);
+    consider("/");
+    consider(".");
+    consider("-");
+    for (const Token& token : tokens) {
+      if (token.kind == TokenKind::kLiteral) consider(token.text);
     }
-    separators[separatorCount++] = separator;
+    position += longest;
   };
-  addSeparator(settings.dateSeparator);
-  addSeparator("/");
-  addSeparator(".");
-  addSeparator("-");
   for (const Token& token : tokens) {
     std::optional<DateField> field;
     switch (token.kind) {
@@ -517,9 +523,6 @@ std::optional<DateTime> ReadTypedDate(std::string_view text, std::span<const Tok
       case TokenKind::kYear2:
       case TokenKind::kYear4:
         field = DateField::kYear;
-        break;
-      case TokenKind::kLiteral:
-        addSeparator(token.text);
         break;
       default:
         break;
@@ -542,7 +545,7 @@ std::optional<DateTime> ReadTypedDate(std::string_view text, std::span<const Tok
     numbers[count++] = *number;
     const std::size_t before = position;
     SkipBlanks(text, position);
-    SkipLongestOf(text, position, std::span(separators.data(), separatorCount));
+    skipSeparator(position);
     SkipBlanks(text, position);
     if (position == text.size()) break;  // a separator may end the date ("24.12.")
     if (position == before || count == numbers.size()) return std::nullopt;
