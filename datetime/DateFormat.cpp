@@ -429,6 +429,210 @@ class TextScanner {
 // Two-digit years take the window of POSIX strptime "%y": 69..99 are 1969..1999, 00..68 are 2000..2068.
 int ExpandTwoDigitYear(int year) { return year >= 69 ? 1900 + year : 2000 + year; }
 
+// ---------------------------------------------------------------------------------------------
+// Dates and times typed by hand
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && IsSpaceOrControl(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsSpaceOrControl(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+void SkipBlanks(std::string_view text, std::size_t& position) {
+  while (position < text.size() && IsSpaceOrControl(text[position])) ++position;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsAsciiLetter(char c) { return ToLowerAscii(c) >= 'a' && ToLowerAscii(c) <= 'z'; }
+
+// Up to maxDigits decimal digits at position; nothing when there is no digit or more than maxDigits follow.
+std::optional<int> ReadDigits(std::string_view text, std::size_t& position, int maxDigits, int* digitCount = nullptr) {
+  int value = 0;
+  int count = 0;
+  while (position < text.size() && IsDigit(text[position])) {
+    if (++count > maxDigits) return std::nullopt;
+    value = value * 10 + (text[position++] - '0');
+  }
+  if (count == 0) return std::nullopt;
+  if (digitCount != nullptr) *digitCount = count;
+  return value;
+}
+
+// Takes the longest of the texts that the text continues with at position (letters without regard to case).
+template <typename Texts>
+bool SkipLongestOf(std::string_view text, std::size_t& position, const Texts& candidates) {
+  std::size_t longest = 0;
+  for (const std::string_view candidate : candidates) {
+    if (candidate.size() > longest && StartsWithIgnoringAsciiCase(text.substr(position), candidate)) {
+      longest = candidate.size();
+    }
+  }
+  position += longest;
+  return longest > 0;
+}
+
+// A year typed with two digits, in the 100 years [currentYear - 50, currentYear + 49].
+int ExpandTwoDigitYearAround(int twoDigits, int currentYear) {
+  const int first = currentYear - 50;
+  const int offset = ((twoDigits - first) % 100 + 100) % 100;  // [0, 99]
+  return first + offset;
+}
+
+enum class DateField { kDay, kMonth, kYear };
+
+// The numbers of a short date as typed: two or three, separated. Order is the pattern's order of day,
+// month and year; nothing when the pattern does not hold each of them once.
+std::optional<DateTime> ReadTypedDate(std::string_view text, std::span<const Token> tokens,
+                                      const FormatSettings& settings, int currentYear) {
+  std::array<DateField, 3> order{};
+  std::size_t fields = 0;
+  // The longest separator at position: the locale's, one of the common ones, or a literal of the pattern
+  // that holds no word (blanks around it do not count).
+  const auto skipSeparator = [&](std::size_t& position) {
+    std::size_t longest = 0;
+    const auto consider = [&](std::string_view separator) {
+      separator = TrimBlanks(separator);
+      if (separator.size() <= longest || !StartsWithIgnoringAsciiCase(text.substr(position), separator)) return;
+      for (const char c : separator) {
+        if (IsDigit(c) || IsAsciiLetter(c)) return;
+      }
+      longest = separator.size();
+    };
+    consider(settings.dateSeparator);
+    consider("/");
+    consider(".");
+    consider("-");
+    for (const Token& token : tokens) {
+      if (token.kind == TokenKind::kLiteral) consider(token.text);
+    }
+    position += longest;
+  };
+  for (const Token& token : tokens) {
+    std::optional<DateField> field;
+    switch (token.kind) {
+      case TokenKind::kDay:
+      case TokenKind::kDay2:
+        field = DateField::kDay;
+        break;
+      case TokenKind::kMonth:
+      case TokenKind::kMonth2:
+      case TokenKind::kMonthShortName:
+      case TokenKind::kMonthLongName:
+        field = DateField::kMonth;
+        break;
+      case TokenKind::kYear2:
+      case TokenKind::kYear4:
+        field = DateField::kYear;
+        break;
+      default:
+        break;
+    }
+    if (!field) continue;
+    if (fields == order.size() || std::find(order.begin(), order.begin() + fields, *field) != order.begin() + fields) {
+      return std::nullopt;
+    }
+    order[fields++] = *field;
+  }
+  if (fields != order.size()) return std::nullopt;
+
+  std::array<int, 3> numbers{};
+  std::array<int, 3> digits{};
+  std::size_t count = 0;
+  std::size_t position = 0;
+  while (true) {
+    const auto number = ReadDigits(text, position, 4, &digits[count]);
+    if (!number) return std::nullopt;
+    numbers[count++] = *number;
+    const std::size_t before = position;
+    SkipBlanks(text, position);
+    skipSeparator(position);
+    SkipBlanks(text, position);
+    if (position == text.size()) break;  // a separator may end the date ("24.12.")
+    if (position == before || count == numbers.size()) return std::nullopt;
+  }
+  if (count < 2) return std::nullopt;
+
+  // Without a year the two numbers are the day and the month, in the pattern's order.
+  int day = 0;
+  int month = 0;
+  int year = currentYear;
+  std::size_t next = 0;
+  for (const DateField field : order) {
+    if (field == DateField::kYear && count == 2) continue;
+    const int number = numbers[next];
+    const int digitCount = digits[next];
+    ++next;
+    if (field == DateField::kYear) {
+      year = digitCount <= 2 ? ExpandTwoDigitYearAround(number, currentYear) : number;
+    } else if (digitCount > 2) {
+      return std::nullopt;
+    } else if (field == DateField::kDay) {
+      day = number;
+    } else {
+      month = number;
+    }
+  }
+  return TryEncodeDate(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
+}
+
+// The AM or PM text at position: 0 for AM, 1 for PM, nothing when neither follows.
+std::optional<int> ReadAmPm(std::string_view text, std::size_t& position, const FormatSettings& settings) {
+  const std::string_view am[] = {settings.timeAmString, "AM"};
+  const std::string_view pm[] = {settings.timePmString, "PM"};
+  std::size_t amEnd = position;
+  std::size_t pmEnd = position;
+  const bool isAm = SkipLongestOf(text, amEnd, am);
+  const bool isPm = SkipLongestOf(text, pmEnd, pm);
+  if (!isAm && !isPm) return std::nullopt;
+  const bool pmWins = isPm && (!isAm || pmEnd > amEnd);
+  position = pmWins ? pmEnd : amEnd;
+  return pmWins ? 1 : 0;
+}
+
+// A time of day as typed: [AM/PM] hour[:minute[:second[.millisecond]]] [AM/PM].
+std::optional<DateTime> ReadTypedTime(std::string_view text, const FormatSettings& settings) {
+  const std::string_view separators[] = {settings.timeSeparator, ":"};
+  const std::string_view millisecondSeparators[] = {".", settings.decimalSeparator};
+  std::size_t position = 0;
+  std::optional<int> afternoon = ReadAmPm(text, position, settings);
+  SkipBlanks(text, position);
+  const auto hour = ReadDigits(text, position, 2);
+  if (!hour) return std::nullopt;
+  int minute = 0;
+  int second = 0;
+  int millisecond = 0;
+  bool hasMinute = false;
+  if (SkipLongestOf(text, position, separators)) {
+    const auto readMinute = ReadDigits(text, position, 2);
+    if (!readMinute) return std::nullopt;
+    minute = *readMinute;
+    hasMinute = true;
+    if (SkipLongestOf(text, position, separators)) {
+      const auto readSecond = ReadDigits(text, position, 2);
+      if (!readSecond) return std::nullopt;
+      second = *readSecond;
+      if (SkipLongestOf(text, position, millisecondSeparators)) {
+        int digitCount = 0;
+        const auto readMillisecond = ReadDigits(text, position, 3, &digitCount);
+        if (!readMillisecond) return std::nullopt;
+        millisecond = *readMillisecond * (digitCount == 1 ? 100 : digitCount == 2 ? 10 : 1);
+      }
+    }
+  }
+  SkipBlanks(text, position);
+  if (!afternoon) afternoon = ReadAmPm(text, position, settings);
+  if (position != text.size()) return std::nullopt;
+  int clockHour = *hour;
+  if (afternoon) {
+    if (clockHour > 12) return std::nullopt;
+    clockHour = clockHour % 12 + (*afternoon == 1 ? 12 : 0);  // 12 AM is 00, 12 PM is 12
+  } else if (!hasMinute) {
+    return std::nullopt;  // a lone number is no time
+  }
+  return TryEncodeTime(static_cast<unsigned>(clockHour), static_cast<unsigned>(minute), static_cast<unsigned>(second),
+                       static_cast<unsigned>(millisecond));
+}
+
 }  // namespace
 
 std::string FormatDateTime(std::string_view pattern, DateTime value, const FormatSettings& settings) {
@@ -569,7 +773,13 @@ std::string FormatShortDate(DateTime value, const FormatSettings& settings) {
   return FormatFields(settings.shortDateFormat, {DecodeDate(value), {}}, settings);
 }
 
-std::optional<DateTime> ParseShortDate(std::string_view text, const FormatSettings& settings) {
+std::optional<DateTime> ParseShortDate(std::string_view text, const FormatSettings& settings,
+                                       std::chrono::year currentYear) {
+  {
+    const PatternTokens tokens(settings.shortDateFormat);  // done with before ParseDateTime splits its own
+    const auto typed = ReadTypedDate(TrimBlanks(text), tokens.Tokens(), settings, static_cast<int>(currentYear));
+    if (typed) return typed;
+  }
   return ParseDateTime(settings.shortDateFormat, text, settings);
 }
 
@@ -578,6 +788,7 @@ std::string FormatLongTime(DateTime value, const FormatSettings& settings) {
 }
 
 std::optional<DateTime> ParseLongTime(std::string_view text, const FormatSettings& settings) {
+  if (const auto typed = ReadTypedTime(TrimBlanks(text), settings)) return typed;
   return ParseDateTime(settings.longTimeFormat, text, settings);
 }
 
@@ -589,222 +800,6 @@ std::string DateTimeToText(DateTime value, const FormatSettings& settings) {
     text += FormatLongTime(value, settings);
   }
   return text;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Numbers
-
-namespace {
-
-std::size_t CountCharacters(std::string_view utf8) {
-  std::size_t count = 0;
-  for (const char c : utf8) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
-  return count;
-}
-
-constexpr std::array<double, 16> kPowersOfTen{1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-constexpr std::array<std::uint64_t, 16> kIntegerPowersOfTen{1ULL,
-                                                            10ULL,
-                                                            100ULL,
-                                                            1000ULL,
-                                                            10000ULL,
-                                                            100000ULL,
-                                                            1000000ULL,
-                                                            10000000ULL,
-                                                            100000000ULL,
-                                                            1000000000ULL,
-                                                            10000000000ULL,
-                                                            100000000000ULL,
-                                                            1000000000000ULL,
-                                                            10000000000000ULL,
-                                                            100000000000000ULL,
-                                                            1000000000000000ULL};
-
-// "000" to "999": a whole thousands group per division.
-struct ThreeDigits {
-  char text[1000][3];
-  constexpr ThreeDigits() : text() {
-    for (int i = 0; i < 1000; ++i) {
-      text[i][0] = static_cast<char>('0' + i / 100);
-      text[i][1] = static_cast<char>('0' + i / 10 % 10);
-      text[i][2] = static_cast<char>('0' + i % 10);
-    }
-  }
-};
-constexpr ThreeDigits kThreeDigits;
-
-// The layout of one formatted number: [padding][-]integer groups[decimal separator][decimals].
-struct NumberLayout {
-  std::size_t integerDigits;
-  std::size_t padding;
-  std::size_t bytes;  // without the padding
-};
-
-NumberLayout Layout(bool negative, std::size_t integerDigits, int decimals, int width, const FormatSettings& settings) {
-  const std::size_t groups = (integerDigits - 1) / 3;  // separators inside the integer part
-  const std::size_t fraction = static_cast<std::size_t>(decimals);
-  std::size_t bytes = (negative ? 1 : 0) + integerDigits + groups * settings.thousandSeparator.size();
-  std::size_t shown = (negative ? 1 : 0) + integerDigits + groups * CountCharacters(settings.thousandSeparator);
-  if (decimals > 0) {
-    bytes += settings.decimalSeparator.size() + fraction;
-    shown += CountCharacters(settings.decimalSeparator) + fraction;
-  }
-  const std::size_t padding = width > 0 && shown < static_cast<std::size_t>(width) ? width - shown : 0;
-  return {integerDigits, padding, bytes};
-}
-
-char* Reserve(std::string& out, const NumberLayout& layout) {
-  const std::size_t start = out.size();
-  out.resize(start + layout.padding + layout.bytes);
-  char* p = out.data() + start;
-  std::memset(p, ' ', layout.padding);
-  return p + layout.padding;
-}
-
-// The fast path: the rounded magnitude as an integer of 10^decimals units, below 2^51.
-void AppendScaled(std::string& out, std::uint64_t rounded, bool negative, int decimals, int width,
-                  const FormatSettings& settings) {
-  // The two patterns of the program divide by constants (a multiplication); others pay for a division.
-  std::uint64_t integer = rounded;
-  std::uint64_t fraction = 0;
-  if (decimals == 2) {
-    integer = rounded / 100;
-    fraction = rounded % 100;
-  } else if (decimals > 0) {
-    const std::uint64_t unit = kIntegerPowersOfTen[static_cast<std::size_t>(decimals)];
-    integer = rounded / unit;
-    fraction = rounded % unit;
-  }
-  std::size_t integerDigits = 1;
-  while (integerDigits < kIntegerPowersOfTen.size() && integer >= kIntegerPowersOfTen[integerDigits]) {
-    ++integerDigits;
-  }
-  const NumberLayout layout = Layout(negative, integerDigits, decimals, width, settings);
-  char* const begin = Reserve(out, layout);
-  char* p = begin + layout.bytes;  // written from the right
-  if (decimals > 0) {
-    for (int k = 0; k < decimals; ++k) {
-      *--p = static_cast<char>('0' + fraction % 10);
-      fraction /= 10;
-    }
-    p -= settings.decimalSeparator.size();
-    std::memcpy(p, settings.decimalSeparator.data(), settings.decimalSeparator.size());
-  }
-  const std::string& thousand = settings.thousandSeparator;
-  while (integer >= 1000) {
-    p -= 3;
-    std::memcpy(p, kThreeDigits.text[integer % 1000], 3);
-    integer /= 1000;
-    p -= thousand.size();
-    std::memcpy(p, thousand.data(), thousand.size());
-  }
-  const std::size_t leading = integer >= 100 ? 3 : (integer >= 10 ? 2 : 1);  // [1, 3] digits, no leading zero
-  p -= leading;
-  std::memcpy(p, kThreeDigits.text[integer] + (3 - leading), leading);
-  if (negative) *--p = '-';
-}
-
-// The general path: the digits as text, integer digits then `decimals` digits.
-void AppendDigitText(std::string& out, std::string_view digits, bool negative, int decimals, int width,
-                     const FormatSettings& settings) {
-  const std::size_t integerDigits = digits.size() - static_cast<std::size_t>(decimals);
-  const NumberLayout layout = Layout(negative, integerDigits, decimals, width, settings);
-  char* p = Reserve(out, layout);
-  if (negative) *p++ = '-';
-  for (std::size_t i = 0; i < integerDigits; ++i) {
-    if (i > 0 && (integerDigits - i) % 3 == 0) {
-      std::memcpy(p, settings.thousandSeparator.data(), settings.thousandSeparator.size());
-      p += settings.thousandSeparator.size();
-    }
-    *p++ = digits[i];
-  }
-  if (decimals > 0) {
-    std::memcpy(p, settings.decimalSeparator.data(), settings.decimalSeparator.size());
-    p += settings.decimalSeparator.size();
-    std::memcpy(p, digits.data() + integerDigits, static_cast<std::size_t>(decimals));
-  }
-}
-
-}  // namespace
-
-void AppendNumber(std::string& out, double value, int decimals, int width, const FormatSettings& settings) {
-  if (decimals < 0) decimals = 0;
-  if (decimals > 100) decimals = 100;
-  if (!std::isfinite(value)) {
-    const std::string_view special = std::isnan(value) ? "NAN" : (value < 0 ? "-INF" : "INF");
-    if (static_cast<int>(special.size()) < width) out.append(static_cast<std::size_t>(width) - special.size(), ' ');
-    out.append(special);
-    return;
-  }
-  const double magnitude = std::fabs(value);
-  if (decimals < static_cast<int>(kPowersOfTen.size())) {
-    const double scaled = magnitude * kPowersOfTen[static_cast<std::size_t>(decimals)];
-    if (scaled < 0x1p51) {
-      // A decimal such as 2.675 or 0.125 is stored a hair below or at its half; the scaled value then lies
-      // a few units in the last place below .5. Four units in the last place absorb that, far less than any
-      // difference that a shown digit could express, so halves round away from zero as written.
-      // Below 2^51 adding 0.5 is exact, so the truncation is the rounding of the magnitude.
-      const auto rounded = static_cast<std::uint64_t>(static_cast<std::int64_t>(scaled + scaled * 0x1p-50 + 0.5));
-      AppendScaled(out, rounded, std::signbit(value) && rounded != 0, decimals, width, settings);  // no "-0.00"
-      return;
-    }
-  }
-  // Beyond 2^51 (or with very many decimals) the binary value is its own exact decimal, correctly rounded.
-  char buffer[512];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::fixed, decimals);
-  if (result.ec != std::errc()) return;
-  std::size_t length = 0;
-  bool nonZero = false;
-  for (const char* p = buffer; p != result.ptr; ++p) {
-    if (*p == '.') continue;
-    nonZero = nonZero || *p != '0';
-    buffer[length++] = *p;
-  }
-  AppendDigitText(out, std::string_view(buffer, length), std::signbit(value) && nonZero, decimals, width, settings);
-}
-
-std::string FormatUnitValue(std::string_view pattern, double value, const FormatSettings& settings) {
-  std::string out;
-  out.reserve(pattern.size() + 16);
-  bool used = false;
-  std::size_t i = 0;
-  while (i < pattern.size()) {
-    const std::size_t percent = pattern.find('%', i);
-    if (percent == std::string_view::npos) {
-      out.append(pattern.substr(i));
-      break;
-    }
-    out.append(pattern.substr(i, percent - i));
-    if (percent + 1 < pattern.size() && pattern[percent + 1] == '%') {
-      out.push_back('%');
-      i = percent + 2;
-      continue;
-    }
-    // %[width][.decimals]n
-    std::size_t p = percent + 1;
-    int width = 0;
-    int decimals = 2;
-    while (p < pattern.size() && pattern[p] >= '0' && pattern[p] <= '9' && width < 1000) {
-      width = width * 10 + (pattern[p++] - '0');
-    }
-    if (p < pattern.size() && pattern[p] == '.') {
-      ++p;
-      decimals = 0;
-      while (p < pattern.size() && pattern[p] >= '0' && pattern[p] <= '9' && decimals < 1000) {
-        decimals = decimals * 10 + (pattern[p++] - '0');
-      }
-    }
-    if (!used && p < pattern.size() && ToLowerAscii(pattern[p]) == 'n') {
-      AppendNumber(out, value, decimals, width, settings);
-      used = true;
-      i = p + 1;
-    } else {  // not a number placeholder (or a second one): kept as written
-      out.push_back('%');
-      i = percent + 1;
-    }
-  }
-  return out;
 }
 
 }  // namespace almanex

@@ -1,5 +1,5 @@
 #pragma once
-// The date pattern language (format and parse) and the number patterns "%2.0n" / "%2.2n".
+// The date pattern language: format and parse.
 //
 // Pattern tokens, letters case-insensitive:
 //   d dd ddd dddd      day number, two-digit day, short and long day name
@@ -14,6 +14,7 @@
 //   /  :               the locale's date and time separators
 //   '...' "..."        literal text
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,23 +40,23 @@ std::optional<DateTime> ParseDateTime(std::string_view pattern, std::string_view
 
 /// A date in the short date format, at midnight.
 std::string FormatShortDate(DateTime value, const FormatSettings& settings);
-std::optional<DateTime> ParseShortDate(std::string_view text, const FormatSettings& settings);
+/// Reads a date, at midnight, as written by FormatShortDate or typed by hand: two or three numbers in the
+/// order of day, month and year of the short date format, separated by the locale's date separator, a
+/// separator of the short date format, "/", "." or "-", or blanks. A year of three or four digits is the
+/// year itself; one of one or two digits falls in the 100 years from currentYear - 50 to currentYear + 49;
+/// without a year the date is in currentYear. Text that is not numeric is read with the short date format
+/// itself (ParseDateTime), so a format with month names reads back too. Nothing when no date fits.
+std::optional<DateTime> ParseShortDate(std::string_view text, const FormatSettings& settings,
+                                       std::chrono::year currentYear);
 /// A time of day in the long time format.
 std::string FormatLongTime(DateTime value, const FormatSettings& settings);
+/// Reads a time of day as written by FormatLongTime or typed by hand: hour, then minutes, seconds and
+/// milliseconds as far as given, separated by the locale's time separator or ":"; the AM or PM text (the
+/// locale's, or "AM"/"PM") before or after it makes it a 12-hour time (hour 0 to 12, 12 AM is 00), and
+/// without one the hour is a 24-hour hour, whatever the format. An hour alone needs the AM or PM text.
+/// Other text is read with the long time format itself (ParseDateTime). Nothing when no time fits.
 std::optional<DateTime> ParseLongTime(std::string_view text, const FormatSettings& settings);
 /// Short date, then a blank and the long time unless the time is exactly midnight.
 std::string DateTimeToText(DateTime value, const FormatSettings& settings);
-
-/// Formats the one number placeholder "%2.0n" or "%2.2n" inside pattern (words may stand around it):
-/// rounded to 0 or 2 decimals, halves away from zero, thousands grouped, padded left with blanks to
-/// at least two characters.
-/// "%%" writes one "%"; anything else after a "%" is kept as written.
-std::string FormatUnitValue(std::string_view pattern, double value, const FormatSettings& settings);
-
-/// Appends value rounded to `decimals` places (0..100), halves away from zero, the integer part grouped
-/// with settings.thousandSeparator, settings.decimalSeparator before the decimals, padded on the left
-/// with blanks to `width` characters (UTF-8 characters, not bytes). No "-" when the rounded value is 0.
-/// The rounding forgives the last few binary units, so decimals written as 2.675 or 0.125 round up.
-void AppendNumber(std::string& out, double value, int decimals, int width, const FormatSettings& settings);
 
 }  // namespace almanex

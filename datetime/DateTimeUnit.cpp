@@ -8,6 +8,7 @@
 #include "base/Ascii.h"
 
 #include "DateFormat.h"
+#include "NumberFormat.h"
 
 namespace almanex {
 
@@ -84,8 +85,12 @@ void Calculate(DateTime a, DateTime b, const FormatSettings& settings, TTimeDelt
   out.StartDayOfWeek = DayOfWeek(start);
   out.EndDayOfWeek = DayOfWeek(end);
 
+  // The span is split to the millisecond, as every date-time is rounded: two date-times a whole number of
+  // days apart may subtract to a hair less (699.9999999999982), which must split as 700 days and no rest.
+  const long double spanMilliseconds = std::round(static_cast<long double>(span) * kMillisecondsPerDay);  // >= 0
+
   // 3. Day-of-week counts: every whole week counts each day once, the rest of the days one more each.
-  const long double wholeDays = std::trunc(static_cast<long double>(span));
+  const long double wholeDays = std::floor(spanMilliseconds / kMillisecondsPerDay);
   const long double wholeWeeks = std::floor(wholeDays / 7);
   if (!(wholeWeeks <= static_cast<long double>(std::numeric_limits<std::int32_t>::max()))) {
     throw CalcFailure{kOverflowMessage};
@@ -95,7 +100,7 @@ void Calculate(DateTime a, DateTime b, const FormatSettings& settings, TTimeDelt
                                                &out.TuesdayCount,  &out.WednesdayCount, &out.ThursdayCount,
                                                &out.FridayCount};
   for (std::int32_t* counter : counterOfRemainder) *counter = out.WholeWeeks;
-  if (span != static_cast<double>(out.WholeWeeks) * 7.0) {
+  if (spanMilliseconds != static_cast<long double>(out.WholeWeeks) * 7 * kMillisecondsPerDay) {
     if (out.StartDayOfWeek > out.EndDayOfWeek) Add(out.EndDayOfWeek, 7);
     for (std::int32_t i = out.StartDayOfWeek; i < out.EndDayOfWeek; ++i) Add(*counterOfRemainder[i % 7], 1);
   }
@@ -151,12 +156,13 @@ void Calculate(DateTime a, DateTime b, const FormatSettings& settings, TTimeDelt
     }
   }
 
-  // 7. Whole days and the rest of the last day, to the second (milliseconds rounded, then dropped).
+  // 7. Whole days and the rest of the last day, to the second (the milliseconds dropped).
   out.WholeDays = wholeDays;
-  const TimeOfDay rest = DecodeTime(static_cast<double>(static_cast<long double>(span) - wholeDays));
-  out.RestHours = static_cast<std::uint16_t>(rest.hour);
-  out.RestMinutes = static_cast<std::uint16_t>(rest.minute);
-  out.RestSeconds = static_cast<std::uint16_t>(rest.second);
+  const auto restMilliseconds = static_cast<std::uint32_t>(spanMilliseconds - wholeDays * kMillisecondsPerDay);
+  const std::uint32_t restSeconds = restMilliseconds / 1000;  // [0, 86399]
+  out.RestHours = static_cast<std::uint16_t>(restSeconds / 3600);
+  out.RestMinutes = static_cast<std::uint16_t>(restSeconds / 60 % 60);
+  out.RestSeconds = static_cast<std::uint16_t>(restSeconds % 60);
 
   // 8. The unit texts, last: a failure above leaves the previous ones.
   const SpanUnits units = ConvertSpan(span);

@@ -6,6 +6,7 @@
 
 #include "DateFormat.h"
 #include "DateTimeUnit.h"
+#include "NumberFormat.h"
 
 namespace almanex {
 

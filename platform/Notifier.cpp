@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
 #include <QFont>
 #include <QGuiApplication>
@@ -150,26 +152,47 @@ NotificationRouter::NotificationRouter(TrayPort& tray, DesktopNotificationPort& 
     : tray_(tray), desktop_(desktop), popup_(popup), lastResort_(lastResort) {}
 
 void NotificationRouter::ShowBalloon(const QString& text, const QString& title, BalloonKind kind) {
-  Route(text, title, kind);
+  Deliver(text, title, kind, {});
 }
 
-BalloonRoute NotificationRouter::Route(const QString& text, const QString& title, BalloonKind kind) {
-  if (const std::optional<QStringList> capabilities = desktop_.Capabilities()) {
-    const bool bodyMarkup = capabilities->contains(kBodyMarkupCapability);
-    if (desktop_.Notify(BuildDesktopNotification(text, title, kind, bodyMarkup))) {
-      return BalloonRoute::DesktopNotification;
-    }
+void NotificationRouter::Deliver(const QString& text, const QString& title, BalloonKind kind, Routed routed) {
+  waiting_.push_back({text, title, kind, std::move(routed)});
+  SendNext();
+}
+
+void NotificationRouter::SendNext() {
+  if (pumping_) return;  // the loop below goes on with the next balloon
+  pumping_ = true;
+  while (!sending_ && !waiting_.empty()) {
+    sending_ = true;
+    const Balloon& balloon = waiting_.front();
+    desktop_.Send([text = balloon.text, title = balloon.title, kind = balloon.kind](
+                      bool bodyMarkup) { return BuildDesktopNotification(text, title, kind, bodyMarkup); },
+                  [this](bool delivered) { Finish(delivered); });
   }
-  const int timeout = BalloonTimeoutMilliseconds(kind);
-  if (kind == BalloonKind::Notice && tray_.HasTray()) {
-    tray_.ShowTrayMessage(title, text, timeout);
+  pumping_ = false;
+}
+
+void NotificationRouter::Finish(bool delivered) {
+  const Balloon balloon = std::move(waiting_.front());
+  waiting_.pop_front();
+  const BalloonRoute route = delivered ? BalloonRoute::DesktopNotification : ShowWithoutService(balloon);
+  sending_ = false;
+  if (balloon.routed) balloon.routed(route);
+  SendNext();
+}
+
+BalloonRoute NotificationRouter::ShowWithoutService(const Balloon& balloon) {
+  const int timeout = BalloonTimeoutMilliseconds(balloon.kind);
+  if (balloon.kind == BalloonKind::Notice && tray_.HasTray()) {
+    tray_.ShowTrayMessage(balloon.title, balloon.text, timeout);
     return BalloonRoute::Tray;
   }
-  if (popup_.ShowPopup(NormalizeLineBreaks(title), NormalizeLineBreaks(text), timeout)) {
+  if (popup_.ShowPopup(NormalizeLineBreaks(balloon.title), NormalizeLineBreaks(balloon.text), timeout)) {
     return BalloonRoute::Popup;
   }
   // Nothing on screen can take it: leave it where a terminal or the session log shows it.
-  const QString line = kApplicationName + QLatin1String(": ") + title + QLatin1String(": ") + text;
+  const QString line = kApplicationName + QLatin1String(": ") + balloon.title + QLatin1String(": ") + balloon.text;
   lastResort_ << NormalizeLineBreaks(line).toStdString() << '\n' << std::flush;
   return BalloonRoute::StandardError;
 }
@@ -192,46 +215,64 @@ DesktopNotification NotificationRouter::BuildDesktopNotification(const QString& 
 DBusNotificationPort::DBusNotificationPort(QDBusConnection connection, int callTimeoutMilliseconds)
     : connection_(std::move(connection)), callTimeoutMilliseconds_(callTimeoutMilliseconds) {}
 
-QString DBusNotificationPort::CurrentOwner() {
+void DBusNotificationPort::Call(const QDBusMessage& call, std::function<void(const QDBusMessage& reply)> onReply) {
+  auto* watcher = new QDBusPendingCallWatcher(connection_.asyncCall(call, callTimeoutMilliseconds_), &calls_);
+  QObject::connect(watcher, &QDBusPendingCallWatcher::finished, &calls_,
+                   [watcher, onReply = std::move(onReply)](QDBusPendingCallWatcher*) {
+                     watcher->deleteLater();
+                     onReply(watcher->reply());
+                   });
+}
+
+void DBusNotificationPort::Send(Builder build, Done done) {
+  if (!connection_.isConnected()) {
+    done(false);
+    return;
+  }
+  // The bus itself answers who owns the name; only a new owner is asked for its capabilities.
   QDBusMessage call =
       QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
                                      QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetNameOwner"));
   call << kService;
-  const QDBusMessage reply = connection_.call(call, QDBus::Block, callTimeoutMilliseconds_);
-  if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return {};
-  return reply.arguments().constFirst().toString();
+  Call(call, [this, build = std::move(build), done = std::move(done)](const QDBusMessage& reply) mutable {
+    QString owner;
+    if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
+      owner = reply.arguments().constFirst().toString();
+    }
+    if (!owner.isEmpty() && owner == cachedOwner_) {
+      Notify(build(cachedCapabilities_.contains(kBodyMarkupCapability)), std::move(done));
+    } else {
+      AskCapabilities(std::move(build), std::move(done));
+    }
+  });
 }
 
-std::optional<QStringList> DBusNotificationPort::Capabilities() {
-  if (!connection_.isConnected()) return std::nullopt;
-  const QString owner = CurrentOwner();
-  if (!owner.isEmpty() && owner == cachedOwner_) return cachedCapabilities_;
-
+void DBusNotificationPort::AskCapabilities(Builder build, Done done) {
   // Asked by name even when nobody owns it yet: the bus may start an activatable server for us.
   const QDBusMessage call =
       QDBusMessage::createMethodCall(kService, kObjectPath, kInterface, QStringLiteral("GetCapabilities"));
-  const QDBusMessage reply = connection_.call(call, QDBus::Block, callTimeoutMilliseconds_);
-  if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-    cachedOwner_.clear();
-    return std::nullopt;
-  }
-  cachedCapabilities_ = reply.arguments().constFirst().toStringList();
-  cachedOwner_ = reply.service();  // the unique name of the server that answered
-  return cachedCapabilities_;
+  Call(call, [this, build = std::move(build), done = std::move(done)](const QDBusMessage& reply) mutable {
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+      cachedOwner_.clear();
+      done(false);
+      return;
+    }
+    cachedCapabilities_ = reply.arguments().constFirst().toStringList();
+    cachedOwner_ = reply.service();  // the unique name of the server that answered
+    Notify(build(cachedCapabilities_.contains(kBodyMarkupCapability)), std::move(done));
+  });
 }
 
-bool DBusNotificationPort::Notify(const DesktopNotification& notification) {
-  if (!connection_.isConnected()) return false;
+void DBusNotificationPort::Notify(const DesktopNotification& notification, Done done) {
   QDBusMessage call = QDBusMessage::createMethodCall(kService, kObjectPath, kInterface, QStringLiteral("Notify"));
   call << notification.appName << QVariant::fromValue(notification.replacesId) << notification.appIcon
        << notification.summary << notification.body << notification.actions << notification.hints
        << QVariant::fromValue(notification.expireTimeout);
-  const QDBusMessage reply = connection_.call(call, QDBus::Block, callTimeoutMilliseconds_);
-  if (reply.type() != QDBusMessage::ReplyMessage) {
-    cachedOwner_.clear();  // whoever answers next is asked for its capabilities again
-    return false;
-  }
-  return true;
+  Call(call, [this, done = std::move(done)](const QDBusMessage& reply) {
+    const bool delivered = reply.type() == QDBusMessage::ReplyMessage;
+    if (!delivered) cachedOwner_.clear();  // whoever answers next is asked for its capabilities again
+    done(delivered);
+  });
 }
 
 bool WidgetPopupPort::ShowPopup(const QString& title, const QString& text, int timeoutMilliseconds) {

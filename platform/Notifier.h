@@ -15,13 +15,21 @@
 // service (an XEmbed tray, where Qt draws the balloon itself); a reminder skips it, because on a
 // StatusNotifierItem tray without a notification service Qt's balloon would vanish unseen.
 //
+// Delivery never waits on the bus: the questions to the notification service are asynchronous calls,
+// answered through the event loop, and a balloon whose call fails or gets no answer within the call
+// timeout goes on to the next way then. Balloons are delivered one after the other, in the order they
+// came, whichever way each one takes.
+//
 // A reminder never goes away on its own: it is sent with expire_timeout 0 ("until the user closes
 // it") and its popup stays until clicked. A notice lasts 3000 ms.
 
 #include <QDBusConnection>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
+#include <deque>
+#include <functional>
 #include <iosfwd>
 #include <optional>
 
@@ -34,7 +42,7 @@ enum class BalloonKind {
 };
 
 inline constexpr int kNoticeTimeoutMilliseconds = 3000;
-/// Longest wait for any one call to the notification service; the user-interface thread blocks meanwhile.
+/// Longest wait for the answer to any one call to the notification service; the caller does not wait.
 inline constexpr int kNotificationCallTimeoutMilliseconds = 2000;
 
 /// Shows balloons. The tray icon hands every balloon to one of these; tests install one that records.
@@ -69,11 +77,16 @@ class TrayPort {
 /// The freedesktop notification service.
 class DesktopNotificationPort {
  public:
+  /// Makes the Notify arguments, knowing whether the server reads markup in the body.
+  using Builder = std::function<DesktopNotification(bool bodyMarkup)>;
+  /// Told once whether the service took the notification.
+  using Done = std::function<void(bool delivered)>;
+
   virtual ~DesktopNotificationPort() = default;
-  /// The server's capabilities; nullopt when no service answers.
-  virtual std::optional<QStringList> Capabilities() = 0;
-  /// Sends one notification; false when the service did not accept it.
-  virtual bool Notify(const DesktopNotification& notification) = 0;
+  /// Sends one notification without waiting for the service. done(true) once the service took it;
+  /// done(false) when there is no service, it refused, or it did not answer in time. done is called
+  /// exactly once, either before Send returns or later from the event loop of the caller's thread.
+  virtual void Send(Builder build, Done done) = 0;
 };
 
 /// Our own popup window.
@@ -87,15 +100,20 @@ class PopupPort {
 /// Which way a balloon went.
 enum class BalloonRoute { DesktopNotification, Tray, Popup, StandardError };
 
-/// Picks the way for each balloon (order in the file comment). Holds references only.
+/// Picks the way for each balloon (order in the file comment). Holds references to the ports; one balloon
+/// at a time is with the notification service, the later ones wait in order.
 class NotificationRouter final : public BalloonSink {
  public:
+  /// Told which way one balloon went.
+  using Routed = std::function<void(BalloonRoute route)>;
+
   /// lastResort receives "Almanex: title: text" lines when nothing else can show a balloon.
   NotificationRouter(TrayPort& tray, DesktopNotificationPort& desktop, PopupPort& popup, std::ostream& lastResort);
 
+  /// Queues the balloon and returns without waiting for the notification service.
   void ShowBalloon(const QString& text, const QString& title, BalloonKind kind) override;
-  /// The same, telling which way the balloon went.
-  BalloonRoute Route(const QString& text, const QString& title, BalloonKind kind);
+  /// The same; routed (when set) learns which way the balloon went, once it has gone.
+  void Deliver(const QString& text, const QString& title, BalloonKind kind, Routed routed);
 
   /// The Notify arguments for a balloon: app_name "Almanex", replaces_id 0, app_icon "dialog-information",
   /// summary = title, body = text (escaped when bodyMarkup), no actions, hints urgency 1 (normal, a byte)
@@ -105,10 +123,26 @@ class NotificationRouter final : public BalloonSink {
                                                       bool bodyMarkup);
 
  private:
+  struct Balloon {
+    QString text;
+    QString title;
+    BalloonKind kind;
+    Routed routed;
+  };
+  /// Hands the first waiting balloon to the service, unless one is there already.
+  void SendNext();
+  /// The service's answer for the first waiting balloon: done, or on to the next way.
+  void Finish(bool delivered);
+  /// The ways after the notification service.
+  BalloonRoute ShowWithoutService(const Balloon& balloon);
+
   TrayPort& tray_;
   DesktopNotificationPort& desktop_;
   PopupPort& popup_;
   std::ostream& lastResort_;
+  std::deque<Balloon> waiting_;  ///< the first one is with the service while sending_
+  bool sending_ = false;
+  bool pumping_ = false;  ///< inside SendNext: an answer given at once does not start another pump
 };
 
 /// How long a balloon of this kind stays: 3000 ms for a notice, 0 (until dismissed) for a reminder.
@@ -118,7 +152,8 @@ QString EscapeNotificationMarkup(const QString& text);
 /// CR LF and lone CR become LF: our texts use CR LF, the desktop expects LF.
 QString NormalizeLineBreaks(const QString& text);
 
-/// The notification service on a D-Bus connection. Every call waits at most callTimeoutMilliseconds.
+/// The notification service on a D-Bus connection, called asynchronously: each call gets an answer or
+/// fails within callTimeoutMilliseconds, through the event loop of the thread that sends.
 /// The capabilities are asked once per service owner: each balloon asks the bus (not the server) who
 /// owns the name, and only a new owner (a restarted or replaced server) is asked again.
 class DBusNotificationPort final : public DesktopNotificationPort {
@@ -126,17 +161,22 @@ class DBusNotificationPort final : public DesktopNotificationPort {
   explicit DBusNotificationPort(QDBusConnection connection,
                                 int callTimeoutMilliseconds = kNotificationCallTimeoutMilliseconds);
 
-  std::optional<QStringList> Capabilities() override;
-  bool Notify(const DesktopNotification& notification) override;
+  /// GetNameOwner on the bus, GetCapabilities when the owner is new, then Notify; done(false) as soon
+  /// as one of them fails or times out.
+  void Send(Builder build, Done done) override;
 
  private:
-  /// The unique name owning org.freedesktop.Notifications; empty when nobody owns it.
-  QString CurrentOwner();
+  /// Calls the method and hands its reply (or error) to onReply from the event loop. A call still
+  /// unanswered when the port goes away never calls back.
+  void Call(const QDBusMessage& call, std::function<void(const QDBusMessage& reply)> onReply);
+  void AskCapabilities(Builder build, Done done);
+  void Notify(const DesktopNotification& notification, Done done);
 
   QDBusConnection connection_;
   int callTimeoutMilliseconds_;
   QString cachedOwner_;  ///< empty: nothing cached
   QStringList cachedCapabilities_;
+  QObject calls_;  ///< parent of the watchers of unanswered calls; destroyed first
 };
 
 /// Popups as frameless, always-on-top tool windows near the bottom-right corner of the primary screen,

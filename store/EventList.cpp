@@ -24,7 +24,7 @@ EventList LoadEventList(const IniFile& file, DateTime now, const FormatSettings&
     row.backColor = file.ReadInteger(section, "BackGroundColor", kColorWindow);
     // The span counts to what the row shows, read back from its own texts: a time counts at the
     // precision the long time format shows, and a row without a date counts from today.
-    if (!IsAllSpaceOrTab(row.dateText)) row.date = ParseShortDate(row.dateText, settings);
+    if (!IsAllSpaceOrTab(row.dateText)) row.date = ParseShortDate(row.dateText, settings, DecodeDate(now).year());
     if (!IsAllSpaceOrTab(row.timeText)) row.timeOfDay = TimeOf(ParseLongTime(row.timeText, settings).value_or(0));
     row.section = section;
     list.eventSections.push_back(std::move(section));

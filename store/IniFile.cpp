@@ -942,7 +942,7 @@ DateTime IniFile::ReadDate(std::string_view section, std::string_view key, DateT
                            const FormatSettings& settings) const {
   const auto value = ReadValue(section, key);
   if (!value || value->empty()) return fallback;
-  const auto date = ParseShortDate(*value, settings);
+  const auto date = ParseShortDate(*value, settings, DecodeDate(fallback).year());
   return date ? std::floor(*date) : fallback;
 }
 

@@ -97,7 +97,8 @@ class IniFile {
   /// Decimal, or hexadecimal after "$", "0x" or "0X" (32 bits, wrapping: $FF000005 is -16777211).
   std::int32_t ReadInteger(std::string_view section, std::string_view key, std::int32_t fallback) const;
   bool ReadBool(std::string_view section, std::string_view key, bool fallback) const;
-  /// The date in the short date format, at midnight.
+  /// The date in the short date format, at midnight. Every reader's default is its now or today, so the
+  /// fallback's year is the current year for a date typed without a year or with two digits.
   DateTime ReadDate(std::string_view section, std::string_view key, DateTime fallback,
                     const FormatSettings& settings) const;
   /// The time of day in the long time format.

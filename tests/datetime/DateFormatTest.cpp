@@ -201,9 +201,10 @@ TEST(DateFormat, ShortDateLongTimeAndDateTimeText) {
   EXPECT_EQ(DateTimeToText(MakeDateTime(2024, 2, 10), settings), "2/10/2024");
   EXPECT_EQ(DateTimeToText(kEvening, settings), "2/10/2024 6:05:00 PM");
   EXPECT_EQ(DateTimeToText(MakeDateTime(2024, 2, 10, 0, 0, 0, 1), settings), "2/10/2024 12:00:00 AM");
-  EXPECT_EQ(ParseShortDate("2/10/2024", settings), MakeDateTime(2024, 2, 10));
+  EXPECT_EQ(ParseShortDate("2/10/2024", settings, std::chrono::year{2026}), MakeDateTime(2024, 2, 10));
   EXPECT_EQ(ParseLongTime("6:05:00 PM", settings), MakeDateTime(1899, 12, 30, 18, 5));
-  EXPECT_FALSE(ParseLongTime("18:05:00", settings));
+  // Without its AM/PM text a time is read on the 24-hour clock.
+  EXPECT_EQ(ParseLongTime("18:05:00", settings), MakeDateTime(1899, 12, 30, 18, 5));
 }
 
 }  // namespace

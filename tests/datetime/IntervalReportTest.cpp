@@ -58,6 +58,20 @@ TEST(IntervalReport, ShortDurationIsPadded) {
             "\r\n");
 }
 
+// An event seen at the same time of day 700 days later: the duration agrees with "Days: 700.00".
+TEST(IntervalReport, WholeDaysAreNotShownAsTheDayBefore) {
+  const IntervalReport report = WriteIntervalReport(MakeDateTime(1943, 5, 8, 1, 40, 6),
+                                                    MakeDateTime(1945, 4, 7, 1, 40, 6), test::ExampleFormatSettings());
+  EXPECT_FALSE(report.failure);
+  EXPECT_NE(report.blocks[0].text.find("The duration(delta) is [700] days, [0] hours, [0] minutes and [0] seconds."),
+            std::string::npos)
+      << report.blocks[0].text;
+  EXPECT_NE(report.blocks[1].text.find(", Days: 700.00, Weeks: 100.00,"), std::string::npos);
+  EXPECT_EQ(report.blocks[2].text,
+            "Sunday: 100, Monday: 100, Tuesday: 100, Wednesday: 100, Thursday: 100, Friday: 100, Saturday: 100 ");
+  EXPECT_EQ(report.blocks[3].text, "Weekday: 500, Weekend day: 200 \r\n");
+}
+
 TEST(IntervalReport, FailureIsReportedAndTheBlocksUseTheRecord) {
   const FormatSettings settings = test::ExampleFormatSettings();
   WriteIntervalReport(MakeDateTime(2026, 12, 25, 12), MakeDateTime(2027, 1, 1), settings);

@@ -5,7 +5,7 @@
 #include <ostream>
 #include <string>
 
-#include "datetime/DateFormat.h"
+#include "datetime/NumberFormat.h"
 
 namespace almanex {
 namespace {

@@ -272,11 +272,26 @@ TEST_F(EventDialog, AltKeysPressOkAndCancel) {
     EXPECT_TRUE(dialog->bCancelled);
     EXPECT_EQ(File(), kStoredEvent);
   }
+  // "N&o end date" shares the O while the recurrence groups show; Qt then moves the focus between the
+  // two instead of pressing either, so OK is pressed here with the groups hidden.
+  std::string withoutReminder = kStoredEvent;
+  withoutReminder.replace(withoutReminder.find("RemindMe=1"), 10, "RemindMe=0");
+  test::WriteFileBytes(path, withoutReminder);
   auto dialog = OpenExisting();
   QTest::keyClick(dialog->windowHandle(), Qt::Key_O, Qt::AltModifier);
   EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog->isVisible(); }, 5000));
   EXPECT_FALSE(dialog->bCancelled);
   EXPECT_NE(File().find("\r\nReminded=0\r\n"), std::string::npos);
+}
+
+TEST_F(EventDialog, SharedAccessKeyMovesTheFocusWithoutPressing) {
+  test::WriteFileBytes(path, kStoredEvent);
+  auto dialog = OpenExisting();
+  QTest::keyClick(dialog->windowHandle(), Qt::Key_O, Qt::AltModifier);
+  QApplication::processEvents();
+  EXPECT_TRUE(dialog->isVisible());
+  EXPECT_TRUE(dialog->bCancelled);
+  EXPECT_EQ(File(), kStoredEvent);
 }
 
 TEST_F(EventDialog, StoredTypeOutsideTheListIsShownAndAddedOnOk) {

@@ -1,10 +1,11 @@
 // The notification service over a real, private D-Bus daemon: what our Notify call carries, the markup
-// escaping, the capabilities cache per server, and the fall-back when no server takes the balloon.
+// escaping, the capabilities cache per server, the fall-back when no server takes the balloon, and a
+// server that never answers, which must not hold the caller up.
 //
 // The daemon runs with a configuration of our own instead of --session: the standard session
 // configuration lists the system's service folders, and an installed notification daemon would then be
 // started by the bus for our "no server" cases. The fake server lives on its own connection in its own
-// thread, because our calls block the test's thread until the answer is there.
+// thread, so that it answers while the test's thread waits in its event loop for our calls' answers.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -19,6 +20,7 @@
 #include <QMutexLocker>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTest>
 #include <QThread>
 #include <memory>
 #include <optional>
@@ -58,8 +60,11 @@ class FakeNotificationServer final : public QObject, protected QDBusContext {
   Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 
  public:
-  FakeNotificationServer(QStringList capabilities, bool refuses)
-      : capabilities_(std::move(capabilities)), refuses_(refuses) {}
+  /// How the server answers a Notify call.
+  enum class Answer { kTakes, kRefuses, kNever };
+
+  FakeNotificationServer(QStringList capabilities, Answer answer)
+      : capabilities_(std::move(capabilities)), answer_(answer) {}
 
   std::vector<ReceivedNotify> Received() const {
     QMutexLocker lock(&mutex_);
@@ -82,17 +87,18 @@ class FakeNotificationServer final : public QObject, protected QDBusContext {
     QMutexLocker lock(&mutex_);
     received_.push_back(
         {message().signature(), appName, replacesId, appIcon, summary, body, actions, hints, expireTimeout});
-    if (refuses_) {
+    if (answer_ == Answer::kRefuses) {
       sendErrorReply(QDBusError::Failed, u"refused for the test"_s);
       return 0;
     }
+    if (answer_ == Answer::kNever) setDelayedReply(true);  // and no reply is ever sent: a hung server
     return uint(received_.size());
   }
 
  private:
   mutable QMutex mutex_;
   QStringList capabilities_;
-  bool refuses_;
+  Answer answer_;
   std::vector<ReceivedNotify> received_;
   int capabilityQuestions_ = 0;
 };
@@ -100,10 +106,11 @@ class FakeNotificationServer final : public QObject, protected QDBusContext {
 /// A fake server on its own connection and thread, owning org.freedesktop.Notifications while it lives.
 class ServerHost {
  public:
-  ServerHost(const QString& address, const QString& connectionName, QStringList capabilities, bool refuses = false)
+  ServerHost(const QString& address, const QString& connectionName, QStringList capabilities,
+             FakeNotificationServer::Answer answer)
       : connectionName_(connectionName),
         connection_(QDBusConnection::connectToBus(address, connectionName)),
-        server_(std::make_unique<FakeNotificationServer>(std::move(capabilities), refuses)) {
+        server_(std::make_unique<FakeNotificationServer>(std::move(capabilities), answer)) {
     server_->moveToThread(&thread_);
     thread_.start();
     registered_ = connection_.isConnected() &&
@@ -185,11 +192,23 @@ class NotifierBusTest : public ::testing::Test {
     }
   }
 
-  std::unique_ptr<ServerHost> StartServer(const QString& name, QStringList capabilities, bool refuses = false) {
-    auto host = std::make_unique<ServerHost>(address_, name, std::move(capabilities), refuses);
+  std::unique_ptr<ServerHost> StartServer(
+      const QString& name, QStringList capabilities,
+      FakeNotificationServer::Answer answer = FakeNotificationServer::Answer::kTakes) {
+    auto host = std::make_unique<ServerHost>(address_, name, std::move(capabilities), answer);
     EXPECT_TRUE(host->Registered());
     return host;
   }
+
+  /// Hands one balloon to the router and lets the event loop run until it has gone its way (bounded).
+  std::optional<BalloonRoute> Route(const QString& text, const QString& title, BalloonKind kind) {
+    auto route = std::make_shared<std::optional<BalloonRoute>>();
+    router_->Deliver(text, title, kind, [route](BalloonRoute taken) { *route = taken; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return route->has_value(); }, kLongestWaitMilliseconds)) << "no route";
+    return *route;
+  }
+
+  static constexpr int kLongestWaitMilliseconds = 10000;
 
   const QString kClientName = u"almanex-test-client"_s;
   test::TempDir folder_;
@@ -205,7 +224,7 @@ class NotifierBusTest : public ::testing::Test {
 
 TEST_F(NotifierBusTest, NotifyCarriesANoticeAsTheServerExpectsIt) {
   auto host = StartServer(u"server-plain"_s, {u"body"_s});
-  EXPECT_EQ(router_->Route(u"Double-click here to re-open Almanex software"_s, u"Almanex"_s, BalloonKind::Notice),
+  EXPECT_EQ(Route(u"Double-click here to re-open Almanex software"_s, u"Almanex"_s, BalloonKind::Notice),
             BalloonRoute::DesktopNotification);
   const std::vector<ReceivedNotify> received = host->Server().Received();
   ASSERT_EQ(received.size(), 1u);
@@ -226,7 +245,7 @@ TEST_F(NotifierBusTest, NotifyCarriesANoticeAsTheServerExpectsIt) {
 
 TEST_F(NotifierBusTest, AReminderNeverExpires) {
   auto host = StartServer(u"server-plain"_s, {u"body"_s});
-  router_->Route(u"Since Birthday(12/8/2000), it has passed\r\n26 years"_s, u"Tom"_s, BalloonKind::Reminder);
+  Route(u"Since Birthday(12/8/2000), it has passed\r\n26 years"_s, u"Tom"_s, BalloonKind::Reminder);
   const std::vector<ReceivedNotify> received = host->Server().Received();
   ASSERT_EQ(received.size(), 1u);
   EXPECT_EQ(received[0].expireTimeout, 0);
@@ -244,7 +263,7 @@ class NotifierBusMarkupTest : public NotifierBusTest, public ::testing::WithPara
 
 TEST_P(NotifierBusMarkupTest, BodyShowsAsTyped) {
   auto host = StartServer(u"server"_s, GetParam().capabilities);
-  router_->Route(u"Tom & <Jerry> \"said\" 'hi'"_s, u"Tom & <Jerry>"_s, BalloonKind::Reminder);
+  Route(u"Tom & <Jerry> \"said\" 'hi'"_s, u"Tom & <Jerry>"_s, BalloonKind::Reminder);
   const std::vector<ReceivedNotify> received = host->Server().Received();
   ASSERT_EQ(received.size(), 1u);
   EXPECT_EQ(received[0].summary, u"Tom & <Jerry>"_s);
@@ -261,16 +280,16 @@ INSTANTIATE_TEST_SUITE_P(Table, NotifierBusMarkupTest, ::testing::ValuesIn(kBusM
 
 TEST_F(NotifierBusTest, CapabilitiesAreAskedOncePerServer) {
   auto plain = StartServer(u"server-plain"_s, {u"body"_s});
-  router_->Route(u"a & b"_s, u"one"_s, BalloonKind::Notice);
-  router_->Route(u"a & b"_s, u"two"_s, BalloonKind::Notice);
+  Route(u"a & b"_s, u"one"_s, BalloonKind::Notice);
+  Route(u"a & b"_s, u"two"_s, BalloonKind::Notice);
   EXPECT_EQ(plain->Server().CapabilityQuestions(), 1);
   ASSERT_EQ(plain->Server().Received().size(), 2u);
 
   // Another server takes the name over (a different desktop's daemon): it is asked afresh.
   plain->Release();
   auto markup = StartServer(u"server-markup"_s, {u"body"_s, u"body-markup"_s});
-  router_->Route(u"a & b"_s, u"three"_s, BalloonKind::Notice);
-  router_->Route(u"a & b"_s, u"four"_s, BalloonKind::Notice);
+  Route(u"a & b"_s, u"three"_s, BalloonKind::Notice);
+  Route(u"a & b"_s, u"four"_s, BalloonKind::Notice);
   EXPECT_EQ(markup->Server().CapabilityQuestions(), 1);
   const std::vector<ReceivedNotify> received = markup->Server().Received();
   ASSERT_EQ(received.size(), 2u);
@@ -280,16 +299,15 @@ TEST_F(NotifierBusTest, CapabilitiesAreAskedOncePerServer) {
 }
 
 TEST_F(NotifierBusTest, WithoutAServerTheBalloonGoesToThePopup) {
-  EXPECT_EQ(port_->Capabilities(), std::nullopt);
-  EXPECT_EQ(router_->Route(u"Tom & <Jerry>"_s, u"Reminder"_s, BalloonKind::Reminder), BalloonRoute::Popup);
+  EXPECT_EQ(Route(u"Tom & <Jerry>"_s, u"Reminder"_s, BalloonKind::Reminder), BalloonRoute::Popup);
   ASSERT_EQ(popup_.shown.size(), 1u);
   EXPECT_EQ(popup_.shown[0].title, u"Reminder"_s);
   EXPECT_EQ(popup_.shown[0].text, u"Tom & <Jerry>"_s);
 }
 
 TEST_F(NotifierBusTest, ARefusingServerLeavesTheBalloonToThePopup) {
-  auto host = StartServer(u"server-refusing"_s, {u"body"_s}, true);
-  EXPECT_EQ(router_->Route(u"text"_s, u"title"_s, BalloonKind::Reminder), BalloonRoute::Popup);
+  auto host = StartServer(u"server-refusing"_s, {u"body"_s}, FakeNotificationServer::Answer::kRefuses);
+  EXPECT_EQ(Route(u"text"_s, u"title"_s, BalloonKind::Reminder), BalloonRoute::Popup);
   EXPECT_EQ(host->Server().Received().size(), 1u);
   ASSERT_EQ(popup_.shown.size(), 1u);
   EXPECT_EQ(popup_.shown[0].title, u"title"_s);
@@ -298,18 +316,66 @@ TEST_F(NotifierBusTest, ARefusingServerLeavesTheBalloonToThePopup) {
 
 TEST_F(NotifierBusTest, AServerThatLeftIsNoLongerTrusted) {
   auto host = StartServer(u"server-plain"_s, {u"body"_s});
-  EXPECT_EQ(router_->Route(u"first"_s, u"t"_s, BalloonKind::Reminder), BalloonRoute::DesktopNotification);
+  EXPECT_EQ(Route(u"first"_s, u"t"_s, BalloonKind::Reminder), BalloonRoute::DesktopNotification);
   host.reset();  // the server ends; its cached capabilities must not make us think it is there
-  EXPECT_EQ(router_->Route(u"second"_s, u"t"_s, BalloonKind::Reminder), BalloonRoute::Popup);
+  EXPECT_EQ(Route(u"second"_s, u"t"_s, BalloonKind::Reminder), BalloonRoute::Popup);
   ASSERT_EQ(popup_.shown.size(), 1u);
   EXPECT_EQ(popup_.shown[0].title, u"t"_s);
   EXPECT_EQ(popup_.shown[0].text, u"second"_s);
 }
 
+// A server that takes the name but never answers: the caller gets control back at once, the balloons
+// fall back to the popup after the reply timeout, one after the other in the order they came.
+TEST_F(NotifierBusTest, AHungServerHoldsNobodyUp) {
+  auto host = StartServer(u"server-hung"_s, {u"body"_s}, FakeNotificationServer::Answer::kNever);
+  // A short reply timeout, so that the balloons fall back soon; the bounded wait below allows far more.
+  DBusNotificationPort port(client_, 250);
+  NotificationRouter router(tray_, port, popup_, lastResort_);
+  std::vector<BalloonRoute> routes;
+  const QString texts[] = {u"first"_s, u"second"_s, u"third"_s};
+  for (const QString& text : texts) {
+    router.Deliver(text, u"Reminder"_s, BalloonKind::Reminder, [&](BalloonRoute route) { routes.push_back(route); });
+  }
+  // Back from the three calls before any answer could come: a blocking delivery would have shown the
+  // first popup (after its timeout) before returning.
+  EXPECT_TRUE(popup_.shown.empty());
+  EXPECT_TRUE(routes.empty());
+
+  ASSERT_TRUE(QTest::qWaitFor([&] { return routes.size() == 3; }, kLongestWaitMilliseconds));
+  EXPECT_EQ(routes, std::vector<BalloonRoute>(3, BalloonRoute::Popup));
+  ASSERT_EQ(popup_.shown.size(), 3u);
+  for (const test::ShownMessage& shown : popup_.shown) EXPECT_EQ(shown.title, u"Reminder"_s);
+  EXPECT_EQ(popup_.shown[0].text, u"first"_s);
+  EXPECT_EQ(popup_.shown[1].text, u"second"_s);
+  EXPECT_EQ(popup_.shown[2].text, u"third"_s);
+  EXPECT_EQ(host->Server().Received().size(), 3u);  // each was offered to the server first
+}
+
+// Balloons that a server takes arrive in the order they were given.
+TEST_F(NotifierBusTest, BalloonsReachTheServerInOrder) {
+  auto host = StartServer(u"server-plain"_s, {u"body"_s});
+  int routed = 0;
+  for (int i = 0; i < 5; ++i) {
+    router_->Deliver(QString::number(i), u"t"_s, BalloonKind::Reminder, [&](BalloonRoute route) {
+      EXPECT_EQ(route, BalloonRoute::DesktopNotification);
+      ++routed;
+    });
+  }
+  ASSERT_TRUE(QTest::qWaitFor([&] { return routed == 5; }, kLongestWaitMilliseconds));
+  const std::vector<ReceivedNotify> received = host->Server().Received();
+  ASSERT_EQ(received.size(), 5u);
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(received[std::size_t(i)].body, QString::number(i));
+}
+
 TEST(NotifierNoBus, ADisconnectedBusMeansNoService) {
   DBusNotificationPort port(QDBusConnection::connectToBus(u"unix:path=/nonexistent/almanex-bus"_s, u"nowhere"_s));
-  EXPECT_EQ(port.Capabilities(), std::nullopt);
-  EXPECT_FALSE(port.Notify(NotificationRouter::BuildDesktopNotification(u"t"_s, u"t"_s, BalloonKind::Notice, false)));
+  std::optional<bool> delivered;
+  port.Send(
+      [](bool bodyMarkup) {
+        return NotificationRouter::BuildDesktopNotification(u"t"_s, u"t"_s, BalloonKind::Notice, bodyMarkup);
+      },
+      [&](bool taken) { delivered = taken; });
+  EXPECT_EQ(delivered, false);
   QDBusConnection::disconnectFromBus(u"nowhere"_s);
 }
 

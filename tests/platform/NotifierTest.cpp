@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QScreen>
 #include <QTest>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <sstream>
@@ -22,20 +23,33 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
+/// A notification service that answers at once, or (holdsAnswers) only when the test answers for it.
 class FakeDesktop final : public DesktopNotificationPort {
  public:
-  std::optional<QStringList> Capabilities() override {
-    ++capabilityQuestions;
-    return capabilities;
+  void Send(Builder build, Done done) override {
+    if (!capabilities) {
+      done(false);
+      return;
+    }
+    sent.push_back(build(capabilities->contains(u"body-markup"_s)));
+    if (holdsAnswers) {
+      unanswered.push_back(std::move(done));
+      return;
+    }
+    done(accepts);
   }
-  bool Notify(const DesktopNotification& notification) override {
-    sent.push_back(notification);
-    return accepts;
+  /// Answers the oldest call still waiting.
+  void Answer(bool delivered) {
+    ASSERT_FALSE(unanswered.empty());
+    Done done = std::move(unanswered.front());
+    unanswered.erase(unanswered.begin());
+    done(delivered);
   }
   std::optional<QStringList> capabilities;  // nullopt: no service
   bool accepts = true;
-  int capabilityQuestions = 0;
+  bool holdsAnswers = false;
   std::vector<DesktopNotification> sent;
+  std::vector<Done> unanswered;
 };
 
 /// A router over three fakes and a string stream as its last resort.
@@ -45,6 +59,15 @@ struct RouterRig {
   test::FakePopup popup;
   std::ostringstream lastResort;
   NotificationRouter router{tray, desktop, popup, lastResort};
+
+  /// Hands one balloon to the router; the way it went, once it has gone.
+  std::optional<BalloonRoute> Deliver(const QString& text, const QString& title, BalloonKind kind) {
+    auto route = std::make_shared<std::optional<BalloonRoute>>();
+    router.Deliver(text, title, kind, [route](BalloonRoute taken) { *route = taken; });
+    routes.push_back(route);
+    return *route;
+  }
+  std::vector<std::shared_ptr<std::optional<BalloonRoute>>> routes;  // of every Deliver, in order
 };
 
 struct RouteCase {
@@ -72,7 +95,7 @@ TEST_P(RouteTest, BalloonTakesTheFirstWayThatWorks) {
   const QString text = u"Since Birthday(12/8/2000), it has passed 26 years"_s;
   const QString title = u"Tom & <Jerry>"_s;
 
-  EXPECT_EQ(rig.router.Route(text, title, routeCase.kind), routeCase.expected);
+  EXPECT_EQ(rig.Deliver(text, title, routeCase.kind), routeCase.expected);
 
   const int timeout = routeCase.kind == BalloonKind::Reminder ? 0 : 3000;
   const auto expectShown = [&](const std::vector<test::ShownMessage>& shown, bool expected) {
@@ -109,6 +132,35 @@ const RouteCase kRouteCases[] = {
 INSTANTIATE_TEST_SUITE_P(Table, RouteTest, ::testing::ValuesIn(kRouteCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// While the service has not answered, the caller goes on and later balloons wait: each one is shown,
+// by whichever way, in the order it came.
+TEST(NotificationRouter, BalloonsWaitForTheServiceInOrder) {
+  RouterRig rig;
+  rig.desktop.capabilities = kPlainServer;
+  rig.desktop.holdsAnswers = true;
+  EXPECT_EQ(rig.Deliver(u"first"_s, u"1"_s, BalloonKind::Reminder), std::nullopt);
+  EXPECT_EQ(rig.Deliver(u"second"_s, u"2"_s, BalloonKind::Reminder), std::nullopt);
+  EXPECT_EQ(rig.Deliver(u"third"_s, u"3"_s, BalloonKind::Reminder), std::nullopt);
+  ASSERT_EQ(rig.desktop.sent.size(), 1u);  // one at a time with the service
+  EXPECT_TRUE(rig.popup.shown.empty());
+
+  rig.desktop.Answer(false);  // the first one fails: the popup takes it, then the second is sent
+  ASSERT_EQ(rig.popup.shown.size(), 1u);
+  EXPECT_EQ(rig.popup.shown[0].text, u"first"_s);
+  ASSERT_EQ(rig.desktop.sent.size(), 2u);
+  EXPECT_EQ(rig.desktop.sent[1].body, u"second"_s);
+  rig.desktop.Answer(true);
+  ASSERT_EQ(rig.desktop.sent.size(), 3u);
+  EXPECT_EQ(rig.desktop.sent[2].body, u"third"_s);
+  rig.desktop.Answer(false);
+  ASSERT_EQ(rig.popup.shown.size(), 2u);
+  EXPECT_EQ(rig.popup.shown[1].text, u"third"_s);
+  EXPECT_TRUE(rig.desktop.unanswered.empty());
+  EXPECT_EQ(*rig.routes[0], BalloonRoute::Popup);
+  EXPECT_EQ(*rig.routes[1], BalloonRoute::DesktopNotification);
+  EXPECT_EQ(*rig.routes[2], BalloonRoute::Popup);
+}
+
 struct MarkupCase {
   const char* name;
   QStringList capabilities;
@@ -121,7 +173,7 @@ class MarkupTest : public ::testing::TestWithParam<MarkupCase> {};
 TEST_P(MarkupTest, BodyIsEscapedOnlyForMarkupServersAndSummaryNever) {
   RouterRig rig;
   rig.desktop.capabilities = GetParam().capabilities;
-  rig.router.Route(u"Tom & <Jerry>"_s, u"Tom & <Jerry>"_s, BalloonKind::Reminder);
+  rig.Deliver(u"Tom & <Jerry>"_s, u"Tom & <Jerry>"_s, BalloonKind::Reminder);
   ASSERT_EQ(rig.desktop.sent.size(), 1u);
   EXPECT_EQ(rig.desktop.sent[0].summary, u"Tom & <Jerry>"_s);
   EXPECT_EQ(rig.desktop.sent[0].body, GetParam().body);
