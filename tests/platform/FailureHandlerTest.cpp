@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "TestTraceListener.h"
-#include "platform/DebugAgentUnit.h"
+#include "platform/core/DebugAgentUnit.h"
 #include "platform/FailureHandler.h"
 
 namespace almanex {

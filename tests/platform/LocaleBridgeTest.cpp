@@ -8,7 +8,7 @@
 #include <string>
 
 #include "datetime/DateFormat.h"
-#include "platform/LocaleBridge.h"
+#include "platform/core/LocaleBridge.h"
 #include "tests/common/TestSupport.h"
 
 namespace almanex {

@@ -14,7 +14,7 @@
 
 #include "TestTraceListener.h"
 #include "platform/CommUnit.h"
-#include "platform/DebugAgentUnit.h"
+#include "platform/core/DebugAgentUnit.h"
 
 namespace almanex {
 namespace {

@@ -3,4 +3,4 @@ almanex_add_test(NAME test_locale
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/LocaleBridgeTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/SystemClockTest.cpp
-  LIBRARIES almanex::platform)
+  LIBRARIES almanex::platform_core)

@@ -15,7 +15,7 @@
 #include "datetime/DateFormat.h"
 #include "datetime/DateTimeUnit.h"
 #include "datetime/IntervalReport.h"
-#include "platform/LocaleBridge.h"
+#include "platform/core/LocaleBridge.h"
 #include "recurrence/IniRecurrenceUnit.h"
 #include "recurrence/ReminderSearch.h"
 #include "store/ConfigFile.h"
