@@ -218,6 +218,15 @@ const Timeline kTimelines[] = {
     {"ClockSetBackShowsNothingTwice",
      DailyEvent("Event1", "Nine", "9:00:00 AM"),
      {{Dec(8, 8), {}}, {Dec(8, 9, 0, 1), {"Nine"}}, {Dec(8, 8, 30), {}}, {Dec(8, 9, 0, 1), {}}}},
+    {"ClockSetBackByADayClearsTheMarksAndRemindsAgain",
+     DailyEvent("Event1", "Morning", "9:00:00 AM"),
+     {{Dec(9, 8), {}},
+      {Dec(9, 9, 0, 1), {"Morning"}},
+      // the clock is set back to the day before: another date, so the marks are cleared and the search
+      // runs again, and the 09:00 reminder, passed on that day too, shows at once
+      {Dec(8, 9, 30), {"Morning"}},
+      {Dec(8, 9, 30, 1), {}},
+      {Dec(8, 23, 59, 59), {}}}},
     {"WakingOnANewDayDropsYesterdaysPendingReminder",
      DailyEvent("Event1", "Eight", "8:00:00 AM") +
          Section("Event2",
