@@ -9,10 +9,10 @@
 
 namespace almanex {
 
-/// The listener.
+/// The listener of the trace channel.
 ///
 /// It binds the socket (mode 0600), receives one packet per connection, hands the line to a callback
-/// and answers one byte. The socket file is removed on Close() and by the destructor, unless another
+/// and answers kTraceReplyByte. The socket file is removed on Close() and by the destructor, unless another
 /// listener has replaced it meanwhile.
 class DebugServerListener {
  public:
