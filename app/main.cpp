@@ -4,10 +4,10 @@
 #include "AlmanexApplication.h"
 #include "MainForm.h"
 #include "SingleInstance.h"
-#include "platform/core/DebugAgentUnit.h"
 #include "platform/FailureHandler.h"
-#include "platform/core/LocaleBridge.h"
 #include "platform/SessionEnd.h"
+#include "platform/core/DebugAgentUnit.h"
+#include "platform/core/LocaleBridge.h"
 #include "platform/core/SystemClock.h"
 #include "store/ConfigFile.h"
 
