@@ -9,12 +9,14 @@
 
 #include <QMainWindow>
 #include <QTimer>
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "datetime/Clock.h"
 #include "datetime/FormatSettings.h"
+#include "store/EventList.h"
 
 class QAction;
 class QMenu;
@@ -27,6 +29,8 @@ inline constexpr const char* kApplicationTitle = "Almanex";
 inline constexpr const char* kReopenNotice = "Double-click here to re-open Almanex software";
 /// The first line of the tray tip.
 inline constexpr const char* kTrayTipHead = "Almanex, my work partner.\r\n";
+/// The grid's column widths in pixels before the user has saved any, in column order.
+inline constexpr std::array<int, kColumnCount> kBuiltInColumnWidths{62, 128, 102, 53, 82, 50, 59, 57, 56, 62, 69, 97};
 
 class BalloonSink;
 class EventListModel;

@@ -1,95 +1,15 @@
 #include "ReminderScheduler.h"
 
 #include <QString>
-#include <cmath>
-#include <cstdint>
 #include <exception>
 #include <utility>
 
 #include "base/Trace.h"
-#include "recurrence/IniRecurrenceUnit.h"
 #include "store/ConfigFile.h"
+#include "store/EventKeys.h"
 #include "store/IniFile.h"
 
 namespace almanex {
-namespace {
-
-constexpr std::int64_t kMillisecondsInDay = 86400000;
-
-// Every comparison of the scheduler is made on whole milliseconds, the resolution of the clock and of
-// the stored times: two moments that name the same millisecond are equal even when they were computed
-// along different roads (a date plus a parsed time, or a clock reading) and differ in the last bits.
-// For the program's dates (|value| < 3e6 days) value * 86400000 stays far below 2^53, so it is exact
-// enough to round.
-std::int64_t Milliseconds(DateTime value) { return std::llround(value * kMillisecondsPerDay); }
-
-// The day number of the value's date, counted like the date part of DateTime (floor, also below 0).
-std::int64_t DayNumber(DateTime value) {
-  const std::int64_t milliseconds = Milliseconds(value);
-  std::int64_t day = milliseconds / kMillisecondsInDay;
-  if (milliseconds % kMillisecondsInDay < 0) --day;
-  return day;
-}
-
-}  // namespace
-
-DateTime EndOfDay(DateTime value) {
-  return DateOf(value) + static_cast<double>(kMillisecondsInDay - 1) / kMillisecondsPerDay;
-}
-
-void FindNextReminder(const IniFile& file, DateTime now, const FormatSettings& settings, TNextReminder& next,
-                      TReminderWay& way) {
-  const DateTime today = DateOf(now);
-  next.dtRemindTime = EndOfDay(now);
-  next.dtEventDateTime = 0;
-  next.strTitle.clear();
-  next.strTypeDesc.clear();
-  next.bFound = false;
-  // strSection keeps its value: nothing reads it while bFound is false.
-
-  // The moment to beat: the end of today, then the best taken so far. A candidate must be strictly
-  // earlier, so of equal moments the section first in the file stays.
-  std::int64_t bound = Milliseconds(next.dtRemindTime);
-  for (const std::string& section : file.SectionNames()) {
-    if (!IsEventSection(section)) continue;
-    if (file.ReadBool(section, "Reminded", false)) continue;
-    if (!IsReminderDue(file, section, today, now, settings)) continue;
-    // Without a readable RemindTime the moment is now, so a due event shows at the next tick.
-    const DateTime remind = today + TimeOf(file.ReadTime(section, "RemindTime", now, settings));
-    if (Milliseconds(remind) >= bound) continue;
-
-    next.bFound = true;
-    next.dtRemindTime = remind;
-    ReadReminderEvent(file, section, now, settings, next, way);
-    bound = Milliseconds(remind);
-    TraceLazy(kSchedulerTraceSource,
-              [&] { return "SearchNextReminder: find a reminder. theNextReminder.strTitle: " + next.strTitle; });
-  }
-}
-
-void ReadReminderEvent(const IniFile& file, const std::string& section, DateTime now, const FormatSettings& settings,
-                       TNextReminder& next, TReminderWay& way) {
-  const DateTime today = DateOf(now);
-  DateTime eventDate = today;
-  DateTime eventTime = 0;
-  if (file.ReadBool(section, "DateChecked", true)) eventDate = file.ReadDate(section, "Date", today, settings);
-  if (file.ReadBool(section, "TimeChecked", true)) eventTime = file.ReadTime(section, "Time", 0, settings);
-
-  next.dtEventDateTime = DateOf(eventDate) + TimeOf(eventTime);
-  next.strTitle = DisplayText(file.ReadString(section, "Title", ""));
-  next.strTypeDesc = DisplayText(file.ReadString(section, "TypeDesc", ""));
-  next.strSection = section;
-
-  way.RemindOfYears = file.ReadBool(section, "RemindOfYears", true);
-  way.RemindOfMonths = file.ReadBool(section, "RemindOfMonths", true);
-  way.RemindOfWeeks = file.ReadBool(section, "RemindOfWeeks", true);
-  way.RemindOfDays = file.ReadBool(section, "RemindOfDays", true);
-  way.RemindOfHours = file.ReadBool(section, "RemindOfHours", true);
-  way.RemindOfMinutes = file.ReadBool(section, "RemindOfMinutes", true);
-  way.RemindOfSeconds = file.ReadBool(section, "RemindOfSeconds", true);
-  way.LastSentence = DisplayText(file.ReadString(section, "LastSentence", ""));
-  way.FirstSentence = DisplayText(file.ReadString(section, "FirstSentence", ""));
-}
 
 ReminderScheduler::ReminderScheduler(std::function<std::string()> configPath, const Clock& clock,
                                      FormatSettings settings, BalloonSink& balloons)
@@ -111,7 +31,7 @@ ReminderScheduler::ReminderScheduler(std::function<std::string()> configPath, co
 }
 
 DateTime ReminderScheduler::Now() const {
-  return static_cast<double>(Milliseconds(clock_.Now())) / kMillisecondsPerDay;
+  return static_cast<double>(WholeMilliseconds(clock_.Now())) / kMillisecondsPerDay;
 }
 
 void ReminderScheduler::Tick() {
@@ -133,7 +53,7 @@ void ReminderScheduler::Tick() {
   // Strictly later: a reminder set for 09:00:00 shows at the first tick after 09:00:00.000. When nothing
   // is pending the remind time is the end of today, which only a new day passes, and the day check above
   // has replaced it by then.
-  if (next_.dtRemindTime > 0 && Milliseconds(now) > Milliseconds(next_.dtRemindTime)) {
+  if (next_.dtRemindTime > 0 && WholeMilliseconds(now) > WholeMilliseconds(next_.dtRemindTime)) {
     next_.dtRemindTime = EndOfDay(now);
     ShowReminderNotification();
     Search(now);
@@ -143,7 +63,7 @@ void ReminderScheduler::Tick() {
 void ReminderScheduler::SearchNextReminder() { Search(Now()); }
 
 void ReminderScheduler::Search(DateTime now) {
-  Trace(kSchedulerTraceSource, "SearchNextReminder: Start to search next reminders. ");
+  Trace(kReminderTraceSource, "SearchNextReminder: Start to search next reminders. ");
   const IniFile file(configPath_(), operations_);
   FindNextReminder(file, now, settings_, next_, way_);
 }
@@ -151,11 +71,11 @@ void ReminderScheduler::Search(DateTime now) {
 void ReminderScheduler::ResetNotificationFlag() {
   IniFile file(configPath_(), operations_);
   for (const std::string& section : file.SectionNames()) {
-    if (IsEventSection(section)) file.WriteBool(section, "Reminded", false);
+    if (IsEventSection(section)) file.WriteBool(section, event_keys::kReminded, false);
   }
   // One commit for every section; with no event section (or no file) nothing is written or created.
   file.Flush();
-  Trace(kSchedulerTraceSource, "ResetNotificationFlag: Reset the Notification Flag. ");
+  Trace(kReminderTraceSource, "ResetNotificationFlag: Reset the Notification Flag. ");
 }
 
 void ReminderScheduler::ShowReminderNotification() {
@@ -168,7 +88,7 @@ void ReminderScheduler::ShowReminderNotification() {
   // An event erased (or a file removed) by another program since the search is not brought back as a
   // section holding nothing but its mark.
   if (!file.SectionExists(next_.strSection)) return;
-  file.WriteBool(next_.strSection, "Reminded", true);
+  file.WriteBool(next_.strSection, event_keys::kReminded, true);
   file.Flush();
 }
 

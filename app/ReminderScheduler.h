@@ -6,7 +6,8 @@
 //
 // Costs: a tick compares two date-times and touches no file unless the date changed or a reminder
 // fell due. A search opens one snapshot of the file and reads every event section from it; a reset
-// writes every mark into one snapshot and commits it with one atomic replace.
+// writes every mark into one snapshot and commits it with one atomic replace. The search itself
+// (recurrence/ReminderSearch.h) belongs to the core; the scheduler adds the clock, the marks and the balloon.
 
 #include <functional>
 #include <string>
@@ -16,36 +17,11 @@
 #include "datetime/DateTimeUnit.h"
 #include "datetime/FormatSettings.h"
 #include "platform/Notifier.h"
+#include "recurrence/ReminderSearch.h"
 
 namespace almanex {
 
 class FileOperations;
-class IniFile;
-
-/// Source name of the scheduler's trace lines: it is part of the main window.
-inline constexpr char kSchedulerTraceSource[] = "TFrmMain";
-
-/// Today's date at 23:59:59.999: the bound of a search and the remind time of an idle scheduler.
-DateTime EndOfDay(DateTime value);
-
-/// The search proper on an open snapshot, without its opening trace line: clears `next` (except
-/// strSection), then takes, in file order, each event section that is not reminded, is due today by
-/// its recurrence pattern, and whose remind moment (today plus its `RemindTime`, default now) is
-/// strictly earlier than the best found so far, so that of equal moments the first in the file wins.
-/// Each take sends the trace line "SearchNextReminder: find a reminder. theNextReminder.strTitle: "
-/// with the title and copies the section's wording into `way`. Texts are stored for display (invalid
-/// UTF-8 read as Windows-1252); strSection keeps the name as it stands in the file. Reads only.
-void FindNextReminder(const IniFile& file, DateTime now, const FormatSettings& settings, TNextReminder& next,
-                      TReminderWay& way);
-
-/// What a reminder of `section` shows, read as the search reads it: `dtEventDateTime` is the event's
-/// `Date` (default today) when `DateChecked` (default true), else today, plus its `Time` (default
-/// midnight) when `TimeChecked` (default true); `strTitle` and `strTypeDesc` its `Title` and `TypeDesc`
-/// as display texts; `strSection` the name as given. `way` gets the seven `RemindOf...` flags (default
-/// true) and `LastSentence` and `FirstSentence` (default empty). Today is the date of `now`. bFound and
-/// dtRemindTime are left alone. Reads only.
-void ReadReminderEvent(const IniFile& file, const std::string& section, DateTime now, const FormatSettings& settings,
-                       TNextReminder& next, TReminderWay& way);
 
 /// The scheduler, owned by the main window and driven by its one-second timer.
 ///

@@ -4,11 +4,11 @@
 #include "AlmanexApplication.h"
 #include "MainForm.h"
 #include "SingleInstance.h"
-#include "platform/DebugAgentUnit.h"
 #include "platform/FailureHandler.h"
-#include "platform/LocaleBridge.h"
 #include "platform/SessionEnd.h"
-#include "platform/SystemClock.h"
+#include "platform/core/DebugAgentUnit.h"
+#include "platform/core/LocaleBridge.h"
+#include "platform/core/SystemClock.h"
 #include "store/ConfigFile.h"
 
 int main(int argc, char** argv) {

@@ -7,7 +7,7 @@
 #include <atomic>
 #include <cstdio>
 
-#include "DebugAgentUnit.h"
+#include "platform/core/DebugAgentUnit.h"
 
 namespace almanex {
 

@@ -15,7 +15,7 @@
 #include <cstdlib>
 #include <exception>
 
-#include "DebugAgentUnit.h"
+#include "platform/core/DebugAgentUnit.h"
 
 namespace almanex {
 

@@ -9,6 +9,7 @@
 
 #include "base/Trace.h"
 #include "datetime/DateFormat.h"
+#include "store/EventKeys.h"
 #include "store/IniFile.h"
 
 namespace almanex {
@@ -79,6 +80,49 @@ std::string BuildWeekMaskTrace(bool result, int iDay, int iInstance, int iWeekMa
   return text;
 }
 
+// The keys a kind reads besides the start and end of the pattern, as bits of a set.
+enum PatternKeyBit : unsigned {
+  kReadsInterval = 1u << 0,
+  kReadsDayOfWeekMask = 1u << 1,
+  kReadsDayOfMonth = 1u << 2,
+  kReadsInstance = 1u << 3,
+  kReadsMonthOfYear = 1u << 4,
+  kReadsOnceDate = 1u << 5,
+};
+
+// Indexed by RecurrenceKind; kind 4 and kinds outside the table are never due and read nothing more.
+constexpr std::array<unsigned, 8> kKeysOfKind{
+    /* kRecurDaily */ kReadsInterval,
+    /* kRecurWeekly */ kReadsInterval | kReadsDayOfWeekMask,
+    /* kRecurMonthlyByDay */ kReadsInterval | kReadsDayOfMonth,
+    /* kRecurMonthlyByWeekday */ kReadsInterval | kReadsInstance | kReadsDayOfWeekMask,
+    /* 4, unused */ 0,
+    /* kRecurYearlyByDate */ kReadsMonthOfYear | kReadsDayOfMonth,
+    /* kRecurYearlyByWeekday */ kReadsInstance | kReadsDayOfWeekMask | kReadsMonthOfYear,
+    /* kRecurOnce */ kReadsOnceDate,
+};
+static_assert(kKeysOfKind.size() == kRecurOnce + 1);
+
+unsigned KeysReadBy(int kind) {
+  return kind >= 0 && kind < static_cast<int>(kKeysOfKind.size()) ? kKeysOfKind[static_cast<std::size_t>(kind)] : 0;
+}
+
+// The integer keys of the kinds. An absent or unparsable key keeps the member's default, which is the
+// due test's default.
+struct IntegerKey {
+  unsigned bit;
+  std::string_view name;
+  int RecurrencePattern::*member;
+};
+
+constexpr IntegerKey kIntegerKeys[] = {
+    {kReadsInterval, event_keys::kInterval, &RecurrencePattern::iInterval},
+    {kReadsDayOfWeekMask, event_keys::kDayOfWeekMask, &RecurrencePattern::iDayOfWeekMask},
+    {kReadsDayOfMonth, event_keys::kDayOfMonth, &RecurrencePattern::iDayOfMonth},
+    {kReadsInstance, event_keys::kInstance, &RecurrencePattern::iInstance},
+    {kReadsMonthOfYear, event_keys::kMonthOfYear, &RecurrencePattern::iMonthOfYear},
+};
+
 }  // namespace
 
 std::int64_t DaysBetween(DateTime a, DateTime b) { return WholeSpan(a, b, 1.0); }
@@ -138,48 +182,22 @@ bool IsNthDayOfMonthByWeekMask(int iInstance, int iWeekMask, DateTime dtDate, co
 
 RecurrencePattern ReadRecurrencePattern(const IniFile& file, std::string_view section, DateTime now,
                                         const FormatSettings& settings) {
+  namespace keys = event_keys;
   RecurrencePattern pattern;
-  pattern.iRecurrenceType = file.ReadInteger(section, "RPRecurrenceType", 0);
-  pattern.dtStartDate = file.ReadDate(section, "RPStartDate", now, settings);
-  pattern.iEndType = file.ReadInteger(section, "RPEndType", 0);
+  pattern.iRecurrenceType = file.ReadInteger(section, keys::kRecurrenceType, 0);
+  pattern.dtStartDate = file.ReadDate(section, keys::kStartDate, now, settings);
+  pattern.iEndType = file.ReadInteger(section, keys::kEndType, 0);
   pattern.dtEndDate = now;
   pattern.dtOnceDate = now;
   if (pattern.iEndType == kRecurEndByDate) {
-    pattern.dtEndDate = file.ReadDate(section, "RPEndDate", now, settings);
+    pattern.dtEndDate = file.ReadDate(section, keys::kEndDate, now, settings);
   }
   // Only the keys of the stored kind: keys left over from an earlier kind are ignored.
-  switch (pattern.iRecurrenceType) {
-    case kRecurDaily:
-      pattern.iInterval = file.ReadInteger(section, "RPInterval", 1);
-      break;
-    case kRecurWeekly:
-      pattern.iInterval = file.ReadInteger(section, "RPInterval", 1);
-      pattern.iDayOfWeekMask = file.ReadInteger(section, "RPDayOfWeekMask", 0);
-      break;
-    case kRecurMonthlyByDay:
-      pattern.iInterval = file.ReadInteger(section, "RPInterval", 1);
-      pattern.iDayOfMonth = file.ReadInteger(section, "RPDayOfMonth", 0);
-      break;
-    case kRecurMonthlyByWeekday:
-      pattern.iInterval = file.ReadInteger(section, "RPInterval", 1);
-      pattern.iInstance = file.ReadInteger(section, "RPInstance", 0);
-      pattern.iDayOfWeekMask = file.ReadInteger(section, "RPDayOfWeekMask", 0);
-      break;
-    case kRecurYearlyByDate:
-      pattern.iMonthOfYear = file.ReadInteger(section, "RPMonthOfYear", 0);
-      pattern.iDayOfMonth = file.ReadInteger(section, "RPDayOfMonth", 0);
-      break;
-    case kRecurYearlyByWeekday:
-      pattern.iInstance = file.ReadInteger(section, "RPInstance", 0);
-      pattern.iDayOfWeekMask = file.ReadInteger(section, "RPDayOfWeekMask", 0);
-      pattern.iMonthOfYear = file.ReadInteger(section, "RPMonthOfYear", 0);
-      break;
-    case kRecurOnce:
-      pattern.dtOnceDate = file.ReadDate(section, "RPOnceDate", now, settings);
-      break;
-    default:
-      break;  // never due: nothing more to read
+  const unsigned read = KeysReadBy(pattern.iRecurrenceType);
+  for (const IntegerKey& key : kIntegerKeys) {
+    if ((read & key.bit) != 0) pattern.*key.member = file.ReadInteger(section, key.name, pattern.*key.member);
   }
+  if ((read & kReadsOnceDate) != 0) pattern.dtOnceDate = file.ReadDate(section, keys::kOnceDate, now, settings);
   return pattern;
 }
 

@@ -1,27 +1,28 @@
 #include "EventList.h"
 
 #include "ConfigFile.h"
+#include "EventKeys.h"
 #include "base/Ascii.h"
 #include "datetime/DateFormat.h"
 
 namespace almanex {
-namespace {}  // namespace
 
 EventList LoadEventList(const IniFile& file, DateTime now, const FormatSettings& settings) {
+  namespace keys = event_keys;
   EventList list;
   for (std::string& section : file.SectionNames()) {
     if (!IsEventSection(section)) continue;
     EventRow row;
-    row.title = DisplayText(file.ReadString(section, "Title", ""));
-    if (file.ReadBool(section, "DateChecked", true)) {
-      row.dateText = FormatShortDate(file.ReadDate(section, "Date", now, settings), settings);
+    row.title = DisplayText(file.ReadString(section, keys::kTitle, ""));
+    if (file.ReadBool(section, keys::kDateChecked, true)) {
+      row.dateText = FormatShortDate(file.ReadDate(section, keys::kDate, now, settings), settings);
     }
-    if (file.ReadBool(section, "TimeChecked", true)) {
-      row.timeText = FormatLongTime(file.ReadTime(section, "Time", now, settings), settings);
+    if (file.ReadBool(section, keys::kTimeChecked, true)) {
+      row.timeText = FormatLongTime(file.ReadTime(section, keys::kTime, now, settings), settings);
     }
-    row.typeDesc = DisplayText(file.ReadString(section, "TypeDesc", ""));
-    row.foreColor = file.ReadInteger(section, "ForeGroundColor", kColorBlack);
-    row.backColor = file.ReadInteger(section, "BackGroundColor", kColorWindow);
+    row.typeDesc = DisplayText(file.ReadString(section, keys::kTypeDesc, ""));
+    row.foreColor = file.ReadInteger(section, keys::kForeGroundColor, kColorBlack);
+    row.backColor = file.ReadInteger(section, keys::kBackGroundColor, kColorWindow);
     // The span counts to what the row shows, read back from its own texts: a time counts at the
     // precision the long time format shows, and a row without a date counts from today.
     if (!IsAllSpaceOrTab(row.dateText)) row.date = ParseShortDate(row.dateText, settings, DecodeDate(now).year());

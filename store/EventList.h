@@ -55,6 +55,5 @@ inline constexpr int kColumnCount = 12;
 inline constexpr int kFirstSpanColumn = 5;
 inline constexpr std::array<const char*, kColumnCount> kColumnTitles{
     "No", "Title", "Date", "Time", "Type", "Years", "Months", "Weeks", "Days", "Hours", "Minutes", "Seconds"};
-inline constexpr std::array<int, kColumnCount> kBuiltInColumnWidths{62, 128, 102, 53, 82, 50, 59, 57, 56, 62, 69, 97};
 
 }  // namespace almanex

@@ -196,6 +196,15 @@ const Timeline kTimelines[] = {
     {"ClockSetBackShowsNothingTwice",
      DailyEvent("Event1", "Nine", "9:00:00 AM"),
      {{Dec(8, 8), {}}, {Dec(8, 9, 0, 1), {"Nine"}}, {Dec(8, 8, 30), {}}, {Dec(8, 9, 0, 1), {}}}},
+    {"ClockSetBackByADayClearsTheMarksAndRemindsAgain",
+     DailyEvent("Event1", "Morning", "9:00:00 AM"),
+     {{Dec(9, 8), {}},
+      {Dec(9, 9, 0, 1), {"Morning"}},
+      // the clock is set back to the day before: another date, so the marks are cleared and the search
+      // runs again, and the 09:00 reminder, passed on that day too, shows at once
+      {Dec(8, 9, 30), {"Morning"}},
+      {Dec(8, 9, 30, 1), {}},
+      {Dec(8, 23, 59, 59), {}}}},
     {"WakingOnANewDayDropsYesterdaysPendingReminder",
      DailyEvent("Event1", "Eight", "8:00:00 AM") +
          Section("Event2",
@@ -243,7 +252,7 @@ TEST_F(Scheduler, MidnightWritesEveryMarkBackToZeroOnce) {
   TickAt(Dec(9, 0, 0, 0));
   EXPECT_EQ(operations.renames, commitsBefore + 1);
   EXPECT_EQ(ConfigBytes(), DailyEvent("Event1", "Late", "11:00:00 PM") + DailyEvent("Event2", "Early", "1:00:00 AM"));
-  EXPECT_EQ(trace.MessagesFrom(kSchedulerTraceSource),
+  EXPECT_EQ(trace.MessagesFrom(kReminderTraceSource),
             (std::vector<std::string>{"ResetNotificationFlag: Reset the Notification Flag. ",
                                       "SearchNextReminder: Start to search next reminders. ",
                                       "SearchNextReminder: find a reminder. theNextReminder.strTitle: Late",
@@ -273,7 +282,7 @@ TEST_F(Scheduler, ResetIsOneCommitThatTouchesOnlyEventSections) {
             "[event7]\r\nReminded=1\r\n"
             "[GridSettings]\r\nColWidth0=40\r\n"
             "[Event2]\r\nReminded=0\r\nTitle=Last\r\n");
-  EXPECT_EQ(trace.MessagesFrom(kSchedulerTraceSource),
+  EXPECT_EQ(trace.MessagesFrom(kReminderTraceSource),
             std::vector<std::string>{"ResetNotificationFlag: Reset the Notification Flag. "});
 }
 
@@ -337,98 +346,8 @@ TEST_F(Scheduler, SavingAnEventAgainShowsItAgainAfterTheSearch) {
 }
 
 // ---------------------------------------------------------------------------------------------------
-// What the search takes from the file.
-
-struct RemindedCase {
-  const char* name;
-  const char* value;  // nullptr: no Reminded key
-  bool skipped;
-};
-
-void PrintTo(const RemindedCase& testCase, std::ostream* out) { *out << testCase.name; }
-
-class SchedulerReminded : public Scheduler, public ::testing::WithParamInterface<RemindedCase> {};
-
-TEST_P(SchedulerReminded, OnlyAMarkedEventIsSkipped) {
-  std::string marked = "Title=Marked\r\nRemindTime=8:00:00 AM\r\nRPStartDate=1/1/2026\r\n";
-  if (GetParam().value != nullptr) marked += std::string("Reminded=") + GetParam().value + "\r\n";
-  WriteConfig(Section("Event1", marked) + DailyEvent("Event2", "Other", "9:00:00 AM"));
-  clock.Set(Dec(8, 7));
-  scheduler.SearchNextReminder();
-  ASSERT_TRUE(next.bFound);
-  EXPECT_EQ(next.strTitle, GetParam().skipped ? "Other" : "Marked");
-  EXPECT_EQ(operations.renames, 0);  // a search never writes
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, SchedulerReminded,
-                         ::testing::Values(RemindedCase{"One", "1", true}, RemindedCase{"Zero", "0", false},
-                                           RemindedCase{"Absent", nullptr, false}, RemindedCase{"Empty", "", false},
-                                           RemindedCase{"NoInteger", "yes", false}, RemindedCase{"Two", "2", true},
-                                           RemindedCase{"Negative", "-1", true},
-                                           RemindedCase{"Hexadecimal", "$1", true},
-                                           RemindedCase{"Quoted", "\"1\"", true},
-                                           RemindedCase{"Blanks", "  1  ", true}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-struct EventMomentCase {
-  const char* name;
-  const char* lines;
-  DateTime eventDateTime;
-};
-
-void PrintTo(const EventMomentCase& testCase, std::ostream* out) { *out << testCase.name; }
-
-class SchedulerEventMoment : public Scheduler, public ::testing::WithParamInterface<EventMomentCase> {};
-
-TEST_P(SchedulerEventMoment, EventDateAndTimeFollowTheirCheckBoxes) {
-  WriteConfig(Section("Event1",
-                      std::string("Title=T\r\nRemindTime=9:00:00 AM\r\nRPStartDate=1/1/2026\r\n") + GetParam().lines));
-  clock.Set(Dec(8, 7, 15, 30, 250));
-  scheduler.SearchNextReminder();
-  ASSERT_TRUE(next.bFound);
-  EXPECT_EQ(Ms(next.dtEventDateTime), Ms(GetParam().eventDateTime));
-  EXPECT_EQ(Ms(next.dtRemindTime), Ms(Dec(8, 9)));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, SchedulerEventMoment,
-    ::testing::Values(
-        EventMomentCase{"DateAndTime", "Date=1/1/2027\r\nTime=6:30:00 PM\r\n", MakeDateTime(2027, 1, 1, 18, 30)},
-        EventMomentCase{"DateUnchecked", "Date=1/1/2027\r\nTime=6:30:00 PM\r\nDateChecked=0\r\n", Dec(8, 18, 30)},
-        EventMomentCase{"TimeUnchecked", "Date=1/1/2027\r\nTime=6:30:00 PM\r\nTimeChecked=0\r\n",
-                        MakeDateTime(2027, 1, 1)},
-        EventMomentCase{"BothUnchecked", "Date=1/1/2027\r\nTime=6:30:00 PM\r\nDateChecked=0\r\nTimeChecked=0\r\n",
-                        Dec(8, 0)},
-        EventMomentCase{"NoDateNoTime", "", Dec(8, 0)},
-        EventMomentCase{"UnreadableDateAndTime", "Date=25.12.2026\r\nTime=half past six\r\n", Dec(8, 0)},
-        EventMomentCase{"UnreadableCheckBoxesCountAsChecked",
-                        "Date=1/1/2027\r\nTime=6:30:00 PM\r\nDateChecked=x\r\nTimeChecked=\r\n",
-                        MakeDateTime(2027, 1, 1, 18, 30)}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(Scheduler, SearchCopiesTheWordingOfThePendingEvent) {
-  WriteConfig(DailyEvent("Event1", "Later", "10:00:00 AM",
-                         "RemindOfYears=0\r\nRemindOfMonths=0\r\nRemindOfWeeks=0\r\nRemindOfDays=0\r\n"
-                         "RemindOfHours=0\r\nRemindOfMinutes=0\r\nRemindOfSeconds=0\r\nFirstSentence=Not me\r\n") +
-              DailyEvent("Event2", "Sooner", "9:00:00 AM",
-                         "RemindOfYears=1\r\nRemindOfMonths=0\r\nRemindOfWeeks=junk\r\nRemindOfHours=0\r\n"
-                         "LastSentence=  Bye.  \r\nFirstSentence=\"Hello!\"\r\n"));
-  clock.Set(Dec(8, 7));
-  scheduler.SearchNextReminder();
-  ASSERT_TRUE(next.bFound);
-  EXPECT_EQ(next.strSection, "Event2");
-  EXPECT_EQ(next.strTitle, "Sooner");
-  EXPECT_EQ(next.strTypeDesc, "Birthday");
-  EXPECT_TRUE(way.RemindOfYears);
-  EXPECT_FALSE(way.RemindOfMonths);
-  EXPECT_TRUE(way.RemindOfWeeks);  // unreadable: the default
-  EXPECT_TRUE(way.RemindOfDays);   // absent: the default
-  EXPECT_FALSE(way.RemindOfHours);
-  EXPECT_TRUE(way.RemindOfMinutes);
-  EXPECT_TRUE(way.RemindOfSeconds);
-  EXPECT_EQ(way.LastSentence, "Bye.");
-  EXPECT_EQ(way.FirstSentence, "Hello!");
-}
+// What the scheduler keeps between ticks. The search's own choices (marks, moments, wording) are
+// tested with the search in tests/recurrence/ReminderSearchTest.cpp.
 
 TEST_F(Scheduler, NothingDueLeavesTheSchedulerIdleUntilTheEndOfTheDay) {
   WriteConfig(DailyEvent("Event1", "Nine", "9:00:00 AM"));

@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "TestTraceListener.h"
-#include "platform/DebugAgentUnit.h"
 #include "platform/FailureHandler.h"
+#include "platform/core/DebugAgentUnit.h"
 #include "tests/common/Fakes.h"
 
 namespace almanex {

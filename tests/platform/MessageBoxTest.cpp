@@ -15,7 +15,7 @@
 
 #include "TestTraceListener.h"
 #include "platform/CommUnit.h"
-#include "platform/DebugAgentUnit.h"
+#include "platform/core/DebugAgentUnit.h"
 #include "tests/common/Fakes.h"
 
 namespace almanex {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/SystemClock.h"
+#include "platform/core/SystemClock.h"
 #include "tests/common/TestSupport.h"
 
 namespace almanex {

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "TestTraceListener.h"
-#include "platform/DebugAgentUnit.h"
+#include "platform/core/DebugAgentUnit.h"
 
 // Counts the allocations of this thread while counting is on, to prove that a call without a listener
 // allocates nothing.

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/DebugAgentUnit.h"
+#include "platform/core/DebugAgentUnit.h"
 #include "tests/common/TestSupport.h"
 
 extern char** environ;

@@ -12,12 +12,12 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "app/ReminderScheduler.h"
 #include "datetime/DateFormat.h"
 #include "datetime/DateTimeUnit.h"
 #include "datetime/IntervalReport.h"
-#include "platform/LocaleBridge.h"
+#include "platform/core/LocaleBridge.h"
 #include "recurrence/IniRecurrenceUnit.h"
+#include "recurrence/ReminderSearch.h"
 #include "store/ConfigFile.h"
 #include "store/EventList.h"
 #include "store/EventRecord.h"

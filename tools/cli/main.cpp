@@ -1,7 +1,7 @@
 #include <iostream>
 
 #include "Cli.h"
-#include "platform/SystemClock.h"
+#include "platform/core/SystemClock.h"
 
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);

@@ -10,7 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/DebugAgentUnit.h"
+#include "TraceListener.h"
+#include "platform/core/DebugAgentUnit.h"
 
 namespace {
 

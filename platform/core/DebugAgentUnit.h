@@ -5,12 +5,15 @@
 // line "computer TAB user TAB source TAB message" with its terminating NUL; the listener answers one
 // byte when it has handled it, and the sender waits at most two seconds for that answer. Without a
 // listener a call is one failed connect and nothing else: no name lookup, no string, no allocation.
+// The listening side is almanex-debug-server (tools/debug-server/TraceListener.h).
 
 #include <string>
 #include <string_view>
 
 #include "base/FunctionRef.h"
 #include "base/Trace.h"
+
+struct sockaddr_un;
 
 namespace almanex {
 
@@ -20,6 +23,8 @@ bool SendDebugAgentMsg(std::string_view source, std::string_view message);
 bool SendDebugAgentMsgLazy(std::string_view source, FunctionRef<std::string()> message);
 
 inline constexpr int kTraceReplyTimeoutMilliseconds = 2000;
+/// The one byte a listener answers when it has handled a line.
+inline constexpr char kTraceReplyByte = 1;
 
 /// The sending itself, with the socket path and the time to wait for the listener's answer given
 /// (SendDebugAgentMsg uses DebugServerSocketPath() and kTraceReplyTimeoutMilliseconds).
@@ -40,56 +45,14 @@ std::string TraceNameField(const char* name);
 std::string_view CutTraceSource(std::string_view source);
 /// The whole line without its NUL.
 std::string BuildTraceLine(std::string_view source, std::string_view message);
+/// Fills the Unix socket address of `path` without touching the heap; false when the path is empty (it
+/// would name an abstract socket) or does not fit with its NUL. Shared by the sender and the listener.
+bool MakeTraceSocketAddress(std::string_view path, sockaddr_un& address);
 
 /// The sink that routes the core's Trace() calls over this channel.
 class DebugAgentTraceSink final : public TraceSink {
  public:
   bool Send(std::string_view source, FunctionRef<std::string()> message) override;
 };
-
-/// The listening side of the channel, used by almanex-debug-server and by tests.
-///
-/// It binds the socket (mode 0600), receives one packet per connection, hands the line to a callback
-/// and answers one byte. The socket file is removed on Close() and by the destructor, unless another
-/// listener has replaced it meanwhile.
-class DebugServerListener {
- public:
-  enum class OpenStatus {
-    Listening,            ///< bound and listening
-    AnotherListenerRuns,  ///< a listener already answers at the path; nothing was touched
-    Failed,               ///< see Error()
-  };
-
-  DebugServerListener() = default;
-  ~DebugServerListener();
-  DebugServerListener(const DebugServerListener&) = delete;
-  DebugServerListener& operator=(const DebugServerListener&) = delete;
-
-  /// Listens at `path`. A stale socket file (nobody answers) is removed first; a path that exists and is
-  /// not a socket is left alone and fails.
-  OpenStatus Open(const std::string& path);
-  /// Why Open or Serve failed, for the user.
-  const std::string& Error() const { return error_; }
-  const std::string& Path() const { return path_; }
-
-  /// Serves until `stopDescriptor` becomes readable (or reports end of file). Each packet is handed to
-  /// `onLine` without its NUL (the line ends at the first NUL), then answered with one byte. Returns
-  /// false when listening failed or `onLine` returned false (the caller's output broke).
-  bool Serve(int stopDescriptor, FunctionRef<bool(std::string_view line)> onLine);
-
-  /// Stops listening and removes the socket file if it is still ours.
-  void Close();
-
- private:
-  int listenDescriptor_ = -1;
-  std::string path_;
-  std::string error_;
-  unsigned long long device_ = 0;  // identity of the socket file we bound, so we never remove another's
-  unsigned long long inode_ = 0;
-};
-
-/// The line as almanex-debug-server prints it: the fields stay separated by TAB; inside them TAB, CR and
-/// LF read "\t", "\r", "\n", a backslash "\\", other control bytes "\xHH". UTF-8 text passes unchanged.
-std::string PrintableTraceLine(std::string_view line);
 
 }  // namespace almanex

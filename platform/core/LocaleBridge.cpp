@@ -1,4 +1,4 @@
-#include "LocaleBridge.h"
+#include "platform/core/LocaleBridge.h"
 
 #include <QString>
 #include <string>

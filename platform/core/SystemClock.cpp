@@ -1,4 +1,4 @@
-#include "SystemClock.h"
+#include "platform/core/SystemClock.h"
 
 #include <time.h>
 

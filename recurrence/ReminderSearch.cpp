@@ -1,0 +1,90 @@
+#include "recurrence/ReminderSearch.h"
+
+#include <cmath>
+
+#include "base/Trace.h"
+#include "recurrence/IniRecurrenceUnit.h"
+#include "store/ConfigFile.h"
+#include "store/EventKeys.h"
+#include "store/IniFile.h"
+
+namespace almanex {
+namespace {
+
+constexpr std::int64_t kMillisecondsInDay = 86400000;
+
+}  // namespace
+
+// For the program's dates (|value| < 3e6 days) value * 86400000 stays far below 2^53, so it is exact
+// enough to round.
+std::int64_t WholeMilliseconds(DateTime value) { return std::llround(value * kMillisecondsPerDay); }
+
+std::int64_t DayNumber(DateTime value) {
+  const std::int64_t milliseconds = WholeMilliseconds(value);
+  std::int64_t day = milliseconds / kMillisecondsInDay;
+  if (milliseconds % kMillisecondsInDay < 0) --day;
+  return day;
+}
+
+DateTime EndOfDay(DateTime value) {
+  return DateOf(value) + static_cast<double>(kMillisecondsInDay - 1) / kMillisecondsPerDay;
+}
+
+void FindNextReminder(const IniFile& file, DateTime now, const FormatSettings& settings, TNextReminder& next,
+                      TReminderWay& way) {
+  namespace keys = event_keys;
+  const DateTime today = DateOf(now);
+  next.dtRemindTime = EndOfDay(now);
+  next.dtEventDateTime = 0;
+  next.strTitle.clear();
+  next.strTypeDesc.clear();
+  next.bFound = false;
+  // strSection keeps its value: nothing reads it while bFound is false.
+
+  // The moment to beat: the end of today, then the best taken so far. A candidate must be strictly
+  // earlier, so of equal moments the section first in the file stays.
+  std::int64_t bound = WholeMilliseconds(next.dtRemindTime);
+  for (const std::string& section : file.SectionNames()) {
+    if (!IsEventSection(section)) continue;
+    if (file.ReadBool(section, keys::kReminded, false)) continue;
+    if (!IsReminderDue(file, section, today, now, settings)) continue;
+    // Without a readable RemindTime the moment is now, so a due event shows at the next tick.
+    const DateTime remind = today + TimeOf(file.ReadTime(section, keys::kRemindTime, now, settings));
+    if (WholeMilliseconds(remind) >= bound) continue;
+
+    next.bFound = true;
+    next.dtRemindTime = remind;
+    ReadReminderEvent(file, section, now, settings, next, way);
+    bound = WholeMilliseconds(remind);
+    TraceLazy(kReminderTraceSource,
+              [&] { return "SearchNextReminder: find a reminder. theNextReminder.strTitle: " + next.strTitle; });
+  }
+}
+
+void ReadReminderEvent(const IniFile& file, const std::string& section, DateTime now, const FormatSettings& settings,
+                       TNextReminder& next, TReminderWay& way) {
+  namespace keys = event_keys;
+  const DateTime today = DateOf(now);
+  DateTime eventDate = today;
+  DateTime eventTime = 0;
+  if (file.ReadBool(section, keys::kDateChecked, true))
+    eventDate = file.ReadDate(section, keys::kDate, today, settings);
+  if (file.ReadBool(section, keys::kTimeChecked, true)) eventTime = file.ReadTime(section, keys::kTime, 0, settings);
+
+  next.dtEventDateTime = DateOf(eventDate) + TimeOf(eventTime);
+  next.strTitle = DisplayText(file.ReadString(section, keys::kTitle, ""));
+  next.strTypeDesc = DisplayText(file.ReadString(section, keys::kTypeDesc, ""));
+  next.strSection = section;
+
+  way.RemindOfYears = file.ReadBool(section, keys::kRemindOfYears, true);
+  way.RemindOfMonths = file.ReadBool(section, keys::kRemindOfMonths, true);
+  way.RemindOfWeeks = file.ReadBool(section, keys::kRemindOfWeeks, true);
+  way.RemindOfDays = file.ReadBool(section, keys::kRemindOfDays, true);
+  way.RemindOfHours = file.ReadBool(section, keys::kRemindOfHours, true);
+  way.RemindOfMinutes = file.ReadBool(section, keys::kRemindOfMinutes, true);
+  way.RemindOfSeconds = file.ReadBool(section, keys::kRemindOfSeconds, true);
+  way.LastSentence = DisplayText(file.ReadString(section, keys::kLastSentence, ""));
+  way.FirstSentence = DisplayText(file.ReadString(section, keys::kFirstSentence, ""));
+}
+
+}  // namespace almanex
