@@ -6,11 +6,9 @@
 #include <unistd.h>
 #include "base/Ascii.h"
 
-#include <atomic>
 #include <bit>
 #include <cerrno>
 #include <charconv>
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -370,59 +368,10 @@ struct FileIdentity {
   bool operator==(const FileIdentity&) const = default;
 };
 
-/// The file a write must replace: the path with every symbolic link followed, so that a link is
-/// written through to its target instead of being replaced by a plain file.
-std::string ResolveSymlinks(const std::string& path) {
-  std::string current = path;
-  for (int depth = 0; depth < 40; ++depth) {
-    struct stat info;
-    if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
-    std::string target(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 255) + 1, '\0');
-    const ssize_t length = ::readlink(current.c_str(), target.data(), target.size());
-    if (length <= 0 || static_cast<std::size_t>(length) >= target.size()) return current;
-    target.resize(static_cast<std::size_t>(length));
-    if (target.front() == '/') {
-      current = target;
-    } else {
-      const std::size_t slash = current.rfind('/');
-      current = (slash == std::string::npos ? std::string() : current.substr(0, slash + 1)) + target;
-    }
-  }
-  return current;
-}
-
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-std::string TemporarySuffix() {
-  static std::atomic<std::uint64_t> counter{0};
-  std::uint64_t seed = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-  seed ^= static_cast<std::uint64_t>(::getpid()) << 32;
-  seed += counter.fetch_add(1) * 0x9E3779B97F4A7C15ull;
-  seed ^= seed >> 31;
-  seed *= 0xBF58476D1CE4E5B9ull;
-  seed ^= seed >> 29;
-  static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  std::string suffix = ".tmp";
-  for (int i = 0; i < 6; ++i) {
-    suffix += kAlphabet[seed % 36];
-    seed /= 36;
-  }
-  return suffix;
-}
-
 }  // namespace
 
 EIniWriteError::EIniWriteError(const std::string& path)
     : std::runtime_error("Unable to write to " + path), path_(path) {}
-
-long FileOperations::Write(int fd, const void* data, std::size_t size) { return ::write(fd, data, size); }
-int FileOperations::Fsync(int fd) { return ::fsync(fd); }
-int FileOperations::Rename(const char* from, const char* to) { return ::rename(from, to); }
 
 // The parsed file: its bytes in one buffer and a compact index of offsets into them. Nothing is
 // allocated per key; names and values are handed out as views into the buffer.
@@ -774,69 +723,11 @@ std::string BuildFile(const detail::IniSnapshot& snapshot, const detail::IniPend
   return out;
 }
 
-/// Replaces the file at target by bytes: a temporary file in the same folder, written and synced,
-/// renamed over the target, then the folder synced. On any failure the temporary file is removed and
-/// the target is left as it was.
-bool ReplaceFile(const std::string& target, std::string_view bytes, const struct stat* existing,
-                 FileOperations& operations) {
-  const std::string folder = FolderOf(target);
-  std::string temporary;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temporary = target + TemporarySuffix();
-    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);  // 0666 less the umask
-    if (fd < 0 && errno != EEXIST) return false;
-  }
-  if (fd < 0) return false;
-  auto fail = [&]() {
-    if (fd >= 0) ::close(fd);
-    ::unlink(temporary.c_str());
-    return false;
-  };
-  if (existing != nullptr) {
-    // Best effort: a file system without modes or owners still takes the new bytes.
-    (void)::fchmod(fd, existing->st_mode & 07777);
-    if (existing->st_uid != ::geteuid() || existing->st_gid != ::getegid()) {
-      (void)::fchown(fd, existing->st_uid, existing->st_gid);
-      (void)::fchmod(fd, existing->st_mode & 07777);  // fchown clears set-user-ID bits
-    }
-  }
-  std::size_t written = 0;
-  while (written < bytes.size()) {
-    const long result = operations.Write(fd, bytes.data() + written, bytes.size() - written);
-    if (result > 0) {
-      written += static_cast<std::size_t>(result);
-    } else if (result < 0 && errno == EINTR) {
-      continue;
-    } else {
-      return fail();
-    }
-  }
-  if (operations.Fsync(fd) != 0) return fail();
-  const int closed = ::close(fd);
-  fd = -1;
-  if (closed != 0) return fail();
-  if (operations.Rename(temporary.c_str(), target.c_str()) != 0) return fail();
-  // The rename is done: the new bytes are the file now. Syncing the folder makes the rename itself
-  // durable; its failure cannot undo the replace, so it is not reported.
-  const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folderFd >= 0) {
-    (void)operations.Fsync(folderFd);
-    ::close(folderFd);
-  }
-  return true;
-}
-
-FileOperations& SystemFileOperations() {
-  static FileOperations operations;
-  return operations;
-}
-
 }  // namespace
 
 IniFile::IniFile(std::string path, FileOperations* operations)
     : path_(std::move(path)),
-      operations_(operations != nullptr ? operations : &SystemFileOperations()),
+      operations_(operations),
       snapshot_(LoadSnapshot(path_)),
       pending_(std::make_unique<detail::IniPending>()) {}
 
@@ -1007,16 +898,10 @@ bool IniFile::HasPendingWrites() const {
 void IniFile::Flush() {
   if (!HasPendingWrites()) return;
   commitFailed_ = true;  // until the commit below succeeds
-  const std::string target = ResolveSymlinks(path_);
+  // stat follows symbolic links, as the write does: the identity is the target's.
   struct stat info;
-  const bool exists = ::stat(target.c_str(), &info) == 0;
+  const bool exists = ::stat(path_.c_str(), &info) == 0;
   if (!exists && errno != ENOENT) throw EIniWriteError(path_);
-  if (exists) {
-    // Root passes every access() check, so the mode's write bits are checked as well: a file
-    // marked read-only stays untouched even though the rename could replace it.
-    const bool writable = (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 && ::access(target.c_str(), W_OK) == 0;
-    if (!S_ISREG(info.st_mode) || !writable) throw EIniWriteError(path_);
-  }
   // Another program changed the file since it was read: apply the writes to what it holds now.
   const FileIdentity now = exists ? FileIdentity::Of(info) : FileIdentity{};
   if (!(now == snapshot_->identity)) {
@@ -1026,14 +911,17 @@ void IniFile::Flush() {
   if (snapshot_->unreadable) throw EIniWriteError(path_);
 
   std::string bytes = BuildFile(Parsed(), *pending_);
-  if (!ReplaceFile(target, bytes, exists ? &info : nullptr, *operations_)) throw EIniWriteError(path_);
+  // A read-only or foreign file, a missing folder and a link the writer will not follow are refused there.
+  AtomicWriteOptions options;
+  options.operations = operations_;
+  if (!WriteFileAtomically(path_, bytes, options)) throw EIniWriteError(path_);
 
   // The file now holds bytes: continue from them, so that later reads and writes of this operation
   // see the committed state. They are parsed only if the operation goes on after this Flush.
   auto committed = std::make_unique<detail::IniSnapshot>();
   committed->bytes.assign(bytes.begin(), bytes.end());
   struct stat after;
-  if (::stat(target.c_str(), &after) == 0) committed->identity = FileIdentity::Of(after);
+  if (::stat(path_.c_str(), &after) == 0) committed->identity = FileIdentity::Of(after);
   snapshot_ = std::move(committed);
   lastSection_ = kNoSection;
   pending_ = std::make_unique<detail::IniPending>();

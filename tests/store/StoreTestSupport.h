@@ -1,13 +1,12 @@
 #pragma once
-// Helpers of the store tests: folder listings and a FileOperations that fails on request.
+// Helpers of the store tests: folder listings and the FileOperations that fails on request.
 
-#include <cerrno>
-#include <cstddef>
 #include <filesystem>
 #include <set>
 #include <string>
 
 #include "store/IniFile.h"
+#include "tests/base/FaultyFileOperations.h"
 
 namespace almanex::test {
 
@@ -17,38 +16,5 @@ inline std::set<std::string> FolderEntries(const std::string& folder) {
   for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename().string());
   return names;
 }
-
-/// Counts the system calls of a commit and makes the chosen one fail (with ENOSPC, EIO or EXDEV).
-class FaultyOperations : public FileOperations {
- public:
-  enum class Step { kNone, kWrite, kFsync, kRename };
-
-  Step failStep = Step::kNone;
-  int failCall = 1;                                  // which call of failStep fails, counted from 1
-  std::size_t chunk = static_cast<std::size_t>(-1);  // at most this many bytes per write
-  int writes = 0;
-  int fsyncs = 0;
-  int renames = 0;
-
-  long Write(int fd, const void* data, std::size_t size) override {
-    if (Fails(Step::kWrite, ++writes)) return Fail(ENOSPC);
-    return FileOperations::Write(fd, data, size < chunk ? size : chunk);
-  }
-  int Fsync(int fd) override {
-    if (Fails(Step::kFsync, ++fsyncs)) return static_cast<int>(Fail(EIO));
-    return FileOperations::Fsync(fd);
-  }
-  int Rename(const char* from, const char* to) override {
-    if (Fails(Step::kRename, ++renames)) return static_cast<int>(Fail(EXDEV));
-    return FileOperations::Rename(from, to);
-  }
-
- private:
-  bool Fails(Step step, int call) const { return failStep == step && failCall == call; }
-  static long Fail(int error) {
-    errno = error;
-    return -1;
-  }
-};
 
 }  // namespace almanex::test
