@@ -1,6 +1,5 @@
 #include "FailureHandler.h"
 
-#include <QApplication>
 #include <QClipboard>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -8,7 +7,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
-#include <QThread>
 #include <QVBoxLayout>
 #include <atomic>
 #include <cstdio>
@@ -16,15 +14,11 @@
 #include <exception>
 
 #include "DebugAgentUnit.h"
+#include "WidgetsAvailable.h"
 
 namespace almanex {
 
 namespace {
-
-bool CanShowWidgets() {
-  const QCoreApplication* application = QCoreApplication::instance();
-  return qobject_cast<const QApplication*>(application) != nullptr && QThread::currentThread() == application->thread();
-}
 
 class DefaultFailureDialogPresenter final : public FailureDialogPresenter {
  public:
