@@ -105,9 +105,10 @@ class IniFile {
   void EraseSection(std::string_view section);
 
   /// Commits the buffered writes at once. Throws EIniWriteError when the file cannot be written (a
-  /// read-only file, a missing folder, any failing write, sync or rename); the file is then unchanged,
-  /// no temporary file is left, and the writes stay pending so that a later Flush() can retry. A
-  /// symbolic link is written through to its target; the file's mode is kept. When another program
+  /// read-only file, a missing folder, a dangling symbolic link or one of another user, any failing
+  /// write, sync or rename); the file is then unchanged, no temporary file is left, and the writes stay
+  /// pending so that a later Flush() can retry. A symbolic link is written through to its target; the
+  /// file's mode and owner are kept (see WriteFileAtomically). When another program
   /// changed the file since it was read, the writes are applied to its new content. Nothing to commit
   /// writes nothing.
   void Flush();
