@@ -7,8 +7,8 @@
 #include <QString>
 #include <cstdlib>
 
+#include "base/AtomicFile.h"
 #include "base/TextEncoding.h"
-#include "platform/Registry.h"
 
 namespace almanex {
 
@@ -127,10 +127,14 @@ void RegisterAutoStart(std::string_view valueName, std::string_view executablePa
     const std::string text = AutoStartEntryText(valueName, executablePath);
     const std::string fileName = "/" + std::string(valueName) + ".desktop";
     // The system-wide folder is read by every user's session, the user's own only by its owner.
-    if (ReplaceFileAtomically(SystemAutoStartFolder() + fileName, text, 0644, 0755, false, nullptr)) return;
+    AtomicWriteOptions options;
+    options.newFileMode = 0644;
+    options.folderMode = 0755;
+    if (WriteFileAtomically(SystemAutoStartFolder() + fileName, text, options)) return;
     const std::string userFolder = UserAutoStartFolder();
     if (userFolder.empty()) return;
-    ReplaceFileAtomically(userFolder + fileName, text, 0644, 0700, false, nullptr);
+    options.folderMode = 0700;
+    WriteFileAtomically(userFolder + fileName, text, options);
   } catch (...) {
     // Giving up silently is the documented outcome of every failure.
   }

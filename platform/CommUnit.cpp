@@ -1,12 +1,11 @@
 #include "CommUnit.h"
 
-#include <QApplication>
 #include <QMessageBox>
 #include <QString>
-#include <QThread>
 #include <atomic>
 #include <cstdio>
 
+#include "WidgetsAvailable.h"
 #include "platform/core/DebugAgentUnit.h"
 
 namespace almanex {
@@ -25,12 +24,6 @@ QMessageBox::Icon ToQtIcon(MessageIcon icon) {
       break;
   }
   return QMessageBox::Information;
-}
-
-/// True when widgets may be created here: a QApplication exists and this is its thread.
-bool CanShowWidgets() {
-  const QCoreApplication* application = QCoreApplication::instance();
-  return qobject_cast<const QApplication*>(application) != nullptr && QThread::currentThread() == application->thread();
 }
 
 class DefaultMessageBoxPresenter final : public MessageBoxPresenter {

@@ -1,6 +1,5 @@
 #include "FailureHandler.h"
 
-#include <QApplication>
 #include <QClipboard>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -8,23 +7,18 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
-#include <QThread>
 #include <QVBoxLayout>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 
+#include "WidgetsAvailable.h"
 #include "platform/core/DebugAgentUnit.h"
 
 namespace almanex {
 
 namespace {
-
-bool CanShowWidgets() {
-  const QCoreApplication* application = QCoreApplication::instance();
-  return qobject_cast<const QApplication*>(application) != nullptr && QThread::currentThread() == application->thread();
-}
 
 class DefaultFailureDialogPresenter final : public FailureDialogPresenter {
  public:

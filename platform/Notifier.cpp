@@ -18,6 +18,8 @@
 #include <algorithm>
 #include <ostream>
 
+#include "WidgetsAvailable.h"
+
 namespace almanex {
 
 namespace {
@@ -33,11 +35,6 @@ constexpr uchar kUrgencyNormal = 1;
 constexpr int kPopupWidth = 360;
 constexpr int kPopupMargin = 12;  // between the screen's free area and a popup
 constexpr int kPopupSpacing = 8;  // between stacked popups
-
-bool CanShowWidgets() {
-  const QCoreApplication* application = QCoreApplication::instance();
-  return qobject_cast<const QApplication*>(application) != nullptr && QThread::currentThread() == application->thread();
-}
 
 /// Our popup: title and text as plain text, closed by a click anywhere on it.
 class BalloonPopup final : public QWidget {

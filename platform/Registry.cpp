@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/AtomicFile.h"
 #include "base/TextEncoding.h"
 #include "base/Trace.h"
 
@@ -473,28 +474,6 @@ LoadResult LoadStore(const std::string& path, Store& store, std::string& reason)
   return LoadResult::Loaded;
 }
 
-std::string ParentFolder(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-/// The file a write to `path` must replace: a symlink (chain) is followed to its final target, even a
-/// target that does not exist yet.
-std::string ResolveSymlinks(std::string path) {
-  for (int hop = 0; hop < 40; ++hop) {
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
-    std::string target(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 255) + 1, '\0');
-    const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
-    if (length < 0 || static_cast<std::size_t>(length) >= target.size()) return path;
-    target.resize(static_cast<std::size_t>(length));
-    path = (!target.empty() && target.front() == '/') ? target : ParentFolder(path) + "/" + target;
-  }
-  return path;
-}
-
 void TraceRefusal(std::string_view operation, const std::string& path, const std::string& reason,
                   std::string_view consequence) {
   TraceLazy(kTraceSource,
@@ -516,74 +495,6 @@ std::string CurrentUserRegistryPath() {
   }
   while (base.size() > 1 && base.back() == '/') base.pop_back();
   return base + "/Quorvel/Almanex/registry.reg";
-}
-
-bool CreateFolderChain(const std::string& path, mode_t mode) {
-  if (path.empty()) return false;
-  std::size_t position = 0;
-  for (;;) {
-    position = path.find('/', position + 1);
-    const std::string prefix = path.substr(0, position);
-    if (!prefix.empty() && prefix != "/") {
-      if (::mkdir(prefix.c_str(), mode) != 0 && errno != EEXIST) return false;
-    }
-    if (position == std::string::npos) break;
-  }
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-bool ReplaceFileAtomically(const std::string& path, std::string_view bytes, mode_t fileMode, mode_t folderMode,
-                           bool keepMode, std::string* error) {
-  const auto fail = [&](std::string reason) {
-    if (error != nullptr) *error = std::move(reason);
-    return false;
-  };
-  const std::string folder = ParentFolder(path);
-  const std::string name = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
-  if (name.empty()) return fail("no file name");
-  if (!CreateFolderChain(folder, folderMode)) return fail("cannot create the folder " + folder);
-  mode_t mode = fileMode;
-  struct stat existing {};
-  if (keepMode && ::lstat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) mode = existing.st_mode & 07777;
-
-  std::string temporary = folder + "/." + name + ".XXXXXX";
-  const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-  if (fd < 0) return fail("cannot create a temporary file in " + folder + ": " + ErrnoText(errno));
-  const auto discard = [&](std::string reason) {
-    ::unlink(temporary.c_str());
-    return fail(std::move(reason));
-  };
-  if (::fchmod(fd, mode) != 0) {
-    const int saved = errno;
-    ::close(fd);
-    return discard("cannot set the mode: " + ErrnoText(saved));
-  }
-  for (std::size_t written = 0; written < bytes.size();) {
-    const ssize_t count = ::write(fd, bytes.data() + written, bytes.size() - written);
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) {
-      const int saved = errno;
-      ::close(fd);
-      return discard("cannot write: " + ErrnoText(saved));
-    }
-    written += static_cast<std::size_t>(count);
-  }
-  if (::fsync(fd) != 0) {
-    const int saved = errno;
-    ::close(fd);
-    return discard("cannot flush: " + ErrnoText(saved));
-  }
-  if (::close(fd) != 0) return discard("cannot close: " + ErrnoText(errno));
-  if (::rename(temporary.c_str(), path.c_str()) != 0) return discard("cannot rename: " + ErrnoText(errno));
-  const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folderFd >= 0) {
-    // The rename is done; a file system that cannot sync folders (EINVAL) has nothing more to offer.
-    const bool synced = ::fsync(folderFd) == 0 || errno == EINVAL;
-    ::close(folderFd);
-    if (!synced) return fail("cannot flush the folder " + folder);
-  }
-  return true;
 }
 
 // -----------------------------------------------------------------------------------------------------
@@ -697,17 +608,11 @@ RegistryStatus RegistryKey::Close() {
     Section& section = FindOrAddSection(store, state->key);
     for (Line& line : state->pending) SetValue(section, std::move(line));
 
-    const std::string target = ResolveSymlinks(state->storePath);
-    struct stat info {};
-    if (::stat(target.c_str(), &info) == 0) {
-      // The permission bits are checked by hand as well: a process with every privilege would otherwise
-      // replace a file its owner made read-only.
-      if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(target.c_str(), W_OK) != 0) {
-        TraceRefusal("CloseKey", state->storePath, "the file is read-only", "the writes are dropped");
-        return RegistryStatus::WriteFailed;
-      }
-    }
-    if (!ReplaceFileAtomically(target, SerialiseStore(store), 0600, 0700, true, &reason)) {
+    // A read-only file is refused there, a symlinked one written through to its target.
+    AtomicWriteOptions options;
+    options.newFileMode = 0600;
+    options.folderMode = 0700;
+    if (!WriteFileAtomically(state->storePath, SerialiseStore(store), options, &reason)) {
       TraceRefusal("CloseKey", state->storePath, reason, "the writes are dropped and the file is left unchanged");
       return RegistryStatus::WriteFailed;
     }

@@ -27,10 +27,10 @@
 // understand. Each such refusal sends a trace line from "Registry".
 //
 // Writes are buffered in the open key and committed by `Close` (or the destructor) with one atomic
-// replace of the file: a temporary file in the same folder, fsync, rename, fsync of the folder. The commit
-// re-reads the file first, so two keys open at the same time do not undo each other's writes. A missing
-// folder chain is created with mode 0700; a new file gets mode 0600, an existing one keeps its mode; a
-// symlinked file is written through to its target; a file without write permission is refused.
+// replace of the file by WriteFileAtomically (base/AtomicFile.h). The commit re-reads the file first, so
+// two keys open at the same time do not undo each other's writes. A missing folder chain is created with
+// mode 0700; a new file gets mode 0600; everything else (kept mode and owner, symbolic links, refusal of
+// a read-only file) is the writer's one behaviour.
 
 #include <sys/types.h>
 
@@ -94,15 +94,5 @@ class RegistryKey {
   struct State;
   std::unique_ptr<State> state_;
 };
-
-/// Replaces `path` by `bytes` atomically: a temporary file in the same folder, fsync, rename, fsync of the
-/// folder. Missing folders of the chain are created with `folderMode`. The file gets `fileMode`, or the
-/// mode of the file it replaces when `keepMode` is set. A symlink at `path` is replaced, not followed.
-/// Returns false (and leaves any old file untouched) on failure, with a short reason in `error`.
-bool ReplaceFileAtomically(const std::string& path, std::string_view bytes, mode_t fileMode, mode_t folderMode,
-                           bool keepMode, std::string* error);
-
-/// Creates the folder `path` and its missing parents with `mode`. True when the folder exists afterwards.
-bool CreateFolderChain(const std::string& path, mode_t mode);
 
 }  // namespace almanex

@@ -1,32 +1,29 @@
 #include "IniFile.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include "base/Ascii.h"
 
-#include <atomic>
-#include <bit>
 #include <cerrno>
 #include <charconv>
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <new>
-#include <type_traits>
 #include <unordered_map>
 #include <utility>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "datetime/DateFormat.h"
+#include "store/IniScanner.h"
 
 namespace almanex {
+
+using ini_scan::AfterLineBreak;
+using ini_scan::EntryScan;
+using ini_scan::FindLineBreak;
+using ini_scan::LargeBufferAllocator;
+using ini_scan::ScanEntryLine;
 
 namespace {
 
@@ -114,165 +111,8 @@ std::string FoldedName(std::string_view name) {
   return folded;
 }
 
-/// Allocates buffers of 2 MiB and more on 2 MiB boundaries and asks for huge pages under them, so
-/// that reading a file of many events costs a handful of page faults instead of one per 4 KiB.
-/// An element made without a value is default-initialised, not zeroed: resizing the byte buffer
-/// before read() fills it then costs no pass of zeroes over megabytes (every other element is made
-/// from a value, so nothing is left undefined).
-template <typename T>
-struct LargeBufferAllocator {
-  using value_type = T;
-  static constexpr std::size_t kHugePage = 2 * 1024 * 1024;
-
-  LargeBufferAllocator() = default;
-  template <typename U>
-  LargeBufferAllocator(const LargeBufferAllocator<U>&) {}  // NOLINT(google-explicit-constructor)
-
-  T* allocate(std::size_t count) {
-    const std::size_t size = count * sizeof(T);
-    if (size < kHugePage) return std::allocator<T>().allocate(count);
-    const std::size_t rounded = (size + kHugePage - 1) / kHugePage * kHugePage;
-    void* memory = std::aligned_alloc(kHugePage, rounded);
-    if (memory == nullptr) throw std::bad_alloc();
-    ::madvise(memory, rounded, MADV_HUGEPAGE);
-    return static_cast<T*>(memory);
-  }
-  void deallocate(T* pointer, std::size_t count) {
-    if (count * sizeof(T) < kHugePage) return std::allocator<T>().deallocate(pointer, count);
-    std::free(pointer);
-  }
-  template <typename U>
-  void construct(U* pointer) noexcept(std::is_nothrow_default_constructible_v<U>) {
-    ::new (static_cast<void*>(pointer)) U;  // default-initialised: a char keeps what read() puts there
-  }
-  template <typename U, typename... Args>
-  void construct(U* pointer, Args&&... args) {
-    ::new (static_cast<void*>(pointer)) U(std::forward<Args>(args)...);
-  }
-  template <typename U>
-  bool operator==(const LargeBufferAllocator<U>&) const {
-    return true;
-  }
-};
-
 /// The bytes of a snapshot.
 using SnapshotBytes = std::vector<char, LargeBufferAllocator<char>>;
-
-/// Where a scan stops: at a line break, or at a line break or the '=' that ends an entry's key.
-enum class Stop { kLineBreak, kLineBreakOrEquals };
-
-template <Stop kStop>
-bool StopsAt(char c) {
-  return IsLineBreak(c) || (kStop == Stop::kLineBreakOrEquals && c == '=');
-}
-
-/// The offset of the first byte at or after position (<= size) where the scan stops, or size.
-/// Sixteen bytes at a time with SSE2 (every x86-64 processor has it), eight at a time elsewhere,
-/// the last few bytes one by one, so no byte past size is read.
-template <Stop kStop>
-std::uint32_t FindStop(const char* data, std::uint32_t position, std::uint32_t size) {
-#if defined(__SSE2__)
-  const __m128i cr = _mm_set1_epi8('\r');
-  const __m128i lf = _mm_set1_epi8('\n');
-  const __m128i equals = _mm_set1_epi8('=');
-  while (size - position >= 16) {
-    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + position));
-    __m128i hits = _mm_or_si128(_mm_cmpeq_epi8(chunk, cr), _mm_cmpeq_epi8(chunk, lf));
-    if constexpr (kStop == Stop::kLineBreakOrEquals) hits = _mm_or_si128(hits, _mm_cmpeq_epi8(chunk, equals));
-    const unsigned found = static_cast<unsigned>(_mm_movemask_epi8(hits));  // bit i: byte i stops the scan
-    if (found != 0) return position + static_cast<std::uint32_t>(std::countr_zero(found));
-    position += 16;
-  }
-#else
-  // The zero-byte test on the word XORed with each stop character flags the bytes equal to it.
-  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
-  constexpr std::uint64_t kHighs = 0x8080808080808080ull;
-  const auto flags = [](std::uint64_t word, char c) {
-    const std::uint64_t x = word ^ (kOnes * static_cast<unsigned char>(c));
-    return (x - kOnes) & ~x & kHighs;
-  };
-  while (size - position >= 8) {
-    std::uint64_t word;
-    std::memcpy(&word, data + position, 8);
-    std::uint64_t found = flags(word, '\n') | flags(word, '\r');
-    if constexpr (kStop == Stop::kLineBreakOrEquals) found |= flags(word, '=');
-    // The lowest flagged byte is exact (a false flag can only stand above a true one); bytes are
-    // loaded little-endian, so it is the first stop of the word.
-    if (found != 0) {
-      if constexpr (std::endian::native == std::endian::little) {
-        return position + static_cast<std::uint32_t>(std::countr_zero(found) >> 3);
-      }
-      break;  // the byte loop below finds it exactly
-    }
-    position += 8;
-  }
-#endif
-  while (position < size && !StopsAt<kStop>(data[position])) ++position;
-  return position;
-}
-
-/// The offset of the first CR or LF at or after position, or size.
-std::uint32_t FindLineBreak(const char* data, std::uint32_t position, std::uint32_t size) {
-  return FindStop<Stop::kLineBreak>(data, position, size);
-}
-
-/// The offset after the line break at lineEnd (<= size): a CR LF is one line break.
-std::uint32_t AfterLineBreak(const char* data, std::uint32_t lineEnd, std::uint32_t size) {
-  if (lineEnd == size) return size;
-  return lineEnd + ((data[lineEnd] == '\r' && lineEnd + 1 < size && data[lineEnd + 1] == '\n') ? 2 : 1);
-}
-
-/// Where an entry line's key and value end.
-struct EntryScan {
-  std::uint32_t equals;    // the line's first '=', or lineEnd when the line has none
-  std::uint32_t lineEnd;   // the line break, or the end of the bytes
-  std::uint32_t nextLine;  // the offset after the line break
-};
-
-/// The first '=', the line break and the next line of the line that goes on at position (<= size), in
-/// one pass: a short entry's key, value and line break mostly lie in one 16-byte chunk.
-EntryScan ScanEntryLine(const char* data, std::uint32_t position, std::uint32_t size) {
-#if defined(__SSE2__)
-  const __m128i cr = _mm_set1_epi8('\r');
-  const __m128i lf = _mm_set1_epi8('\n');
-  const __m128i equalsSign = _mm_set1_epi8('=');
-  bool equalsFound = false;
-  std::uint32_t equals = 0;
-  while (size - position >= 16) {
-    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + position));
-    // Bit i of each mask: byte position + i is a CR, an LF, a '='.
-    const unsigned crs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, cr)));
-    const unsigned lfs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, lf)));
-    const unsigned breaks = crs | lfs;
-    if (!equalsFound) {
-      unsigned signs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, equalsSign)));
-      if (breaks != 0) signs &= (breaks & (0u - breaks)) - 1;  // only those before the first break
-      if (signs != 0) {
-        equalsFound = true;
-        equals = position + static_cast<std::uint32_t>(std::countr_zero(signs));
-      }
-    }
-    if (breaks != 0) {
-      const unsigned first = static_cast<unsigned>(std::countr_zero(breaks));  // [0, 15]
-      const std::uint32_t lineEnd = position + first;
-      // A CR with an LF right after it, both in the chunk, is a CR LF; a break in the chunk's last
-      // byte is left to AfterLineBreak, which looks past the chunk.
-      const std::uint32_t nextLine =
-          first < 15 ? lineEnd + 1 + (((crs & (lfs >> 1)) >> first) & 1u) : AfterLineBreak(data, lineEnd, size);
-      return {equalsFound ? equals : lineEnd, lineEnd, nextLine};
-    }
-    position += 16;
-  }
-  if (equalsFound) {
-    const std::uint32_t lineEnd = FindLineBreak(data, position, size);
-    return {equals, lineEnd, AfterLineBreak(data, lineEnd, size)};
-  }
-#endif
-  const std::uint32_t stop = FindStop<Stop::kLineBreakOrEquals>(data, position, size);
-  if (stop == size || data[stop] != '=') return {stop, stop, AfterLineBreak(data, stop, size)};
-  const std::uint32_t lineEnd = FindLineBreak(data, stop + 1, size);
-  return {stop, lineEnd, AfterLineBreak(data, lineEnd, size)};
-}
 
 bool IsForbiddenInText(char c) { return c == '\r' || c == '\n' || c == '\0'; }
 
@@ -370,59 +210,10 @@ struct FileIdentity {
   bool operator==(const FileIdentity&) const = default;
 };
 
-/// The file a write must replace: the path with every symbolic link followed, so that a link is
-/// written through to its target instead of being replaced by a plain file.
-std::string ResolveSymlinks(const std::string& path) {
-  std::string current = path;
-  for (int depth = 0; depth < 40; ++depth) {
-    struct stat info;
-    if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
-    std::string target(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 255) + 1, '\0');
-    const ssize_t length = ::readlink(current.c_str(), target.data(), target.size());
-    if (length <= 0 || static_cast<std::size_t>(length) >= target.size()) return current;
-    target.resize(static_cast<std::size_t>(length));
-    if (target.front() == '/') {
-      current = target;
-    } else {
-      const std::size_t slash = current.rfind('/');
-      current = (slash == std::string::npos ? std::string() : current.substr(0, slash + 1)) + target;
-    }
-  }
-  return current;
-}
-
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-std::string TemporarySuffix() {
-  static std::atomic<std::uint64_t> counter{0};
-  std::uint64_t seed = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-  seed ^= static_cast<std::uint64_t>(::getpid()) << 32;
-  seed += counter.fetch_add(1) * 0x9E3779B97F4A7C15ull;
-  seed ^= seed >> 31;
-  seed *= 0xBF58476D1CE4E5B9ull;
-  seed ^= seed >> 29;
-  static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  std::string suffix = ".tmp";
-  for (int i = 0; i < 6; ++i) {
-    suffix += kAlphabet[seed % 36];
-    seed /= 36;
-  }
-  return suffix;
-}
-
 }  // namespace
 
 EIniWriteError::EIniWriteError(const std::string& path)
     : std::runtime_error("Unable to write to " + path), path_(path) {}
-
-long FileOperations::Write(int fd, const void* data, std::size_t size) { return ::write(fd, data, size); }
-int FileOperations::Fsync(int fd) { return ::fsync(fd); }
-int FileOperations::Rename(const char* from, const char* to) { return ::rename(from, to); }
 
 // The parsed file: its bytes in one buffer and a compact index of offsets into them. Nothing is
 // allocated per key; names and values are handed out as views into the buffer.
@@ -774,69 +565,11 @@ std::string BuildFile(const detail::IniSnapshot& snapshot, const detail::IniPend
   return out;
 }
 
-/// Replaces the file at target by bytes: a temporary file in the same folder, written and synced,
-/// renamed over the target, then the folder synced. On any failure the temporary file is removed and
-/// the target is left as it was.
-bool ReplaceFile(const std::string& target, std::string_view bytes, const struct stat* existing,
-                 FileOperations& operations) {
-  const std::string folder = FolderOf(target);
-  std::string temporary;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temporary = target + TemporarySuffix();
-    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);  // 0666 less the umask
-    if (fd < 0 && errno != EEXIST) return false;
-  }
-  if (fd < 0) return false;
-  auto fail = [&]() {
-    if (fd >= 0) ::close(fd);
-    ::unlink(temporary.c_str());
-    return false;
-  };
-  if (existing != nullptr) {
-    // Best effort: a file system without modes or owners still takes the new bytes.
-    (void)::fchmod(fd, existing->st_mode & 07777);
-    if (existing->st_uid != ::geteuid() || existing->st_gid != ::getegid()) {
-      (void)::fchown(fd, existing->st_uid, existing->st_gid);
-      (void)::fchmod(fd, existing->st_mode & 07777);  // fchown clears set-user-ID bits
-    }
-  }
-  std::size_t written = 0;
-  while (written < bytes.size()) {
-    const long result = operations.Write(fd, bytes.data() + written, bytes.size() - written);
-    if (result > 0) {
-      written += static_cast<std::size_t>(result);
-    } else if (result < 0 && errno == EINTR) {
-      continue;
-    } else {
-      return fail();
-    }
-  }
-  if (operations.Fsync(fd) != 0) return fail();
-  const int closed = ::close(fd);
-  fd = -1;
-  if (closed != 0) return fail();
-  if (operations.Rename(temporary.c_str(), target.c_str()) != 0) return fail();
-  // The rename is done: the new bytes are the file now. Syncing the folder makes the rename itself
-  // durable; its failure cannot undo the replace, so it is not reported.
-  const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folderFd >= 0) {
-    (void)operations.Fsync(folderFd);
-    ::close(folderFd);
-  }
-  return true;
-}
-
-FileOperations& SystemFileOperations() {
-  static FileOperations operations;
-  return operations;
-}
-
 }  // namespace
 
 IniFile::IniFile(std::string path, FileOperations* operations)
     : path_(std::move(path)),
-      operations_(operations != nullptr ? operations : &SystemFileOperations()),
+      operations_(operations),
       snapshot_(LoadSnapshot(path_)),
       pending_(std::make_unique<detail::IniPending>()) {}
 
@@ -1007,16 +740,10 @@ bool IniFile::HasPendingWrites() const {
 void IniFile::Flush() {
   if (!HasPendingWrites()) return;
   commitFailed_ = true;  // until the commit below succeeds
-  const std::string target = ResolveSymlinks(path_);
+  // stat follows symbolic links, as the write does: the identity is the target's.
   struct stat info;
-  const bool exists = ::stat(target.c_str(), &info) == 0;
+  const bool exists = ::stat(path_.c_str(), &info) == 0;
   if (!exists && errno != ENOENT) throw EIniWriteError(path_);
-  if (exists) {
-    // Root passes every access() check, so the mode's write bits are checked as well: a file
-    // marked read-only stays untouched even though the rename could replace it.
-    const bool writable = (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 && ::access(target.c_str(), W_OK) == 0;
-    if (!S_ISREG(info.st_mode) || !writable) throw EIniWriteError(path_);
-  }
   // Another program changed the file since it was read: apply the writes to what it holds now.
   const FileIdentity now = exists ? FileIdentity::Of(info) : FileIdentity{};
   if (!(now == snapshot_->identity)) {
@@ -1026,14 +753,17 @@ void IniFile::Flush() {
   if (snapshot_->unreadable) throw EIniWriteError(path_);
 
   std::string bytes = BuildFile(Parsed(), *pending_);
-  if (!ReplaceFile(target, bytes, exists ? &info : nullptr, *operations_)) throw EIniWriteError(path_);
+  // A read-only or foreign file, a missing folder and a link the writer will not follow are refused there.
+  AtomicWriteOptions options;
+  options.operations = operations_;
+  if (!WriteFileAtomically(path_, bytes, options)) throw EIniWriteError(path_);
 
   // The file now holds bytes: continue from them, so that later reads and writes of this operation
   // see the committed state. They are parsed only if the operation goes on after this Flush.
   auto committed = std::make_unique<detail::IniSnapshot>();
   committed->bytes.assign(bytes.begin(), bytes.end());
   struct stat after;
-  if (::stat(target.c_str(), &after) == 0) committed->identity = FileIdentity::Of(after);
+  if (::stat(path_.c_str(), &after) == 0) committed->identity = FileIdentity::Of(after);
   snapshot_ = std::move(committed);
   lastSection_ = kNoSection;
   pending_ = std::make_unique<detail::IniPending>();

@@ -3,8 +3,8 @@
 //
 // An IniFile is one operation on the file: the constructor reads the file once into a snapshot,
 // reads are answered from it, writes are buffered, and Flush() commits them all at once by an atomic
-// replace (temporary file in the same folder, fsync, rename, fsync of the folder). A crash or a full
-// disk leaves the old file or the new one, never a torn one.
+// replace by WriteFileAtomically (base/AtomicFile.h): temporary file in the same folder, fsync, rename,
+// fsync of the folder. A crash or a full disk leaves the old file or the new one, never a torn one.
 //
 // Semantics: section and key names compare without regard to case; the first matching section and
 // key win on read; a rewritten key keeps its place; a new key goes at the end of its section and a new
@@ -38,6 +38,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/AtomicFile.h"
 #include "datetime/DateTime.h"
 #include "datetime/FormatSettings.h"
 
@@ -56,15 +57,6 @@ class EIniWriteError : public std::runtime_error {
 
  private:
   std::string path_;
-};
-
-/// The system calls a commit makes; tests replace them to make a step fail.
-class FileOperations {
- public:
-  virtual ~FileOperations() = default;
-  virtual long Write(int fd, const void* data, std::size_t size);  // ::write
-  virtual int Fsync(int fd);                                       // ::fsync
-  virtual int Rename(const char* from, const char* to);            // ::rename
 };
 
 class IniFile {
@@ -114,9 +106,10 @@ class IniFile {
   void EraseSection(std::string_view section);
 
   /// Commits the buffered writes at once. Throws EIniWriteError when the file cannot be written (a
-  /// read-only file, a missing folder, any failing write, sync or rename); the file is then unchanged,
-  /// no temporary file is left, and the writes stay pending so that a later Flush() can retry. A
-  /// symbolic link is written through to its target; the file's mode is kept. When another program
+  /// read-only file, a missing folder, a dangling symbolic link or one of another user, any failing
+  /// write, sync or rename); the file is then unchanged, no temporary file is left, and the writes stay
+  /// pending so that a later Flush() can retry. A symbolic link is written through to its target; the
+  /// file's mode and owner are kept (see WriteFileAtomically). When another program
   /// changed the file since it was read, the writes are applied to its new content. Nothing to commit
   /// writes nothing.
   void Flush();

@@ -1,10 +1,11 @@
 #pragma once
-// A file-operations seam for the store's commits: counts its system calls and fails one on request.
+// A file-operations seam for atomic replaces (the store, the settings store, autostart): counts its
+// system calls and fails one on request.
 
 #include <cerrno>
 #include <cstddef>
 
-#include "store/IniFile.h"
+#include "base/AtomicFile.h"
 
 namespace almanex::test {
 

@@ -100,6 +100,13 @@ const SemanticsCase kCases[] = {
      "[event1]\r\ntitle=x\r\n",
      {Read("EVENT1", "TITLE", "x"), Write("Event1", "Title", "y"), Names("event1")},
      "[event1]\r\nTitle=y\r\n"},
+    // Names of 8 to 16 bytes compare a word at a time; a capital and its small letter differ in bit 5
+    // only, and so do '0' and 0x10, which must not match.
+    {"NamesOfEightToSixteenBytesIgnoreCase",
+     "[GridSettings]\r\nColWidth1=80\r\nColWidth10=120\r\n",
+     {Read("GRIDSETTINGS", "colwidth10", "120"), Read("gridsettings", "COLWIDTH1", "80"),
+      Absent("GridSettings", std::string("ColWidth1\x10", 10))},
+     std::nullopt},
     {"DuplicateSectionsFirstWins",
      "[A]\r\nk=1\r\n[B]\r\n[a]\r\nk=2\r\nj=3\r\n",
      {Read("A", "k", "1"), Absent("A", "j"), Names("A,B"), Write("A", "k", "5")},

@@ -1,8 +1,6 @@
 // almanex-debug-server: listens on the trace channel and prints every line it receives.
 
-#include <fcntl.h>
 #include <signal.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -12,6 +10,7 @@
 
 #include "TraceListener.h"
 #include "platform/core/DebugAgentUnit.h"
+#include "platform/core/SignalPipe.h"
 
 namespace {
 
@@ -38,21 +37,8 @@ constexpr const char* kHelp =
     "answers at the path the program exits with status 1. SIGINT or SIGTERM ends it cleanly and\n"
     "removes the socket file. The line \"Listening at PATH\" on stderr tells that it is ready.\n";
 
-int stopPipe[2] = {-1, -1};
-
-extern "C" void OnStopSignal(int) {
-  const int savedErrno = errno;
-  const char byte = 1;
-  [[maybe_unused]] const ssize_t ignored = write(stopPipe[1], &byte, 1);
-  errno = savedErrno;
-}
-
 bool InstallStopSignals() {
-  if (pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
-  struct sigaction action {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  if (sigaction(SIGINT, &action, nullptr) != 0 || sigaction(SIGTERM, &action, nullptr) != 0) return false;
+  if (!almanex::SignalPipe::Install({SIGINT, SIGTERM})) return false;
   // A closed stdout must end us through the write error, with the socket removed, not by SIGPIPE.
   signal(SIGPIPE, SIG_IGN);
   return true;
@@ -103,7 +89,8 @@ int main(int argc, char** argv) {
     }
     std::fprintf(stderr, "Listening at %s\n", path.c_str());
     std::fflush(stderr);
-    const bool served = listener.Serve(stopPipe[0], [](std::string_view line) { return PrintLine(line); });
+    const bool served =
+        listener.Serve(almanex::SignalPipe::ReadEnd(), [](std::string_view line) { return PrintLine(line); });
     listener.Close();
     if (!served) {
       std::fprintf(stderr, "almanex-debug-server: %s\n", listener.Error().c_str());

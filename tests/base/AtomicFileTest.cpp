@@ -1,0 +1,233 @@
+// The atomic writer: every failing step leaves the old file byte for byte and no temporary file; the
+// replaced file keeps its mode and owner; links are written through, but only links that are safe to follow.
+
+#include "base/AtomicFile.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <ostream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "base/Trace.h"
+#include "tests/common/StoreFakes.h"
+#include "tests/common/TestSupport.h"
+
+namespace almanex {
+namespace {
+
+using Step = test::FaultyOperations::Step;
+
+constexpr std::string_view kOldBytes = "old bytes\r\nof the file\r\n";
+const std::string kNewBytes(10000, 'n');  // several short writes when the writes are cut into chunks
+
+std::set<std::string> FolderEntries(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename().string());
+  return names;
+}
+
+struct stat StatOf(const std::string& path) {
+  struct stat info {};
+  EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+  return info;
+}
+
+mode_t ModeOf(const std::string& path) { return StatOf(path).st_mode & 07777; }
+
+bool Write(const std::string& path, std::string_view bytes, FileOperations* operations = nullptr,
+           std::string* error = nullptr) {
+  AtomicWriteOptions options;
+  options.operations = operations;
+  return WriteFileAtomically(path, bytes, options, error);
+}
+
+struct FaultCase {
+  const char* name;
+  Step step;
+  int call;
+  std::size_t chunk;
+};
+
+void PrintTo(const FaultCase& row, std::ostream* out) { *out << row.name; }
+
+const FaultCase kFaultCases[] = {
+    {"FirstWrite", Step::kWrite, 1, static_cast<std::size_t>(-1)},
+    {"WriteAfterPartialWrites", Step::kWrite, 4, 5},
+    {"FileSync", Step::kFsync, 1, static_cast<std::size_t>(-1)},
+    {"Rename", Step::kRename, 1, static_cast<std::size_t>(-1)},
+};
+
+class AtomicFileFaultTest : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(AtomicFileFaultTest, LeavesTheOldFileAndNoTemporaryFile) {
+  test::TempDir dir;
+  const std::string path = dir.File("file.ini");
+  test::WriteFileBytes(path, kOldBytes);
+  test::FaultyOperations operations;
+  operations.failStep = GetParam().step;
+  operations.failCall = GetParam().call;
+  operations.chunk = GetParam().chunk;
+  std::string error;
+  EXPECT_FALSE(Write(path, kNewBytes, &operations, &error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(test::ReadFileBytes(path), kOldBytes);
+  EXPECT_EQ(FolderEntries(dir.Path()), std::set<std::string>{"file.ini"});
+
+  // Once the fault is gone the same call replaces the file.
+  operations.failStep = Step::kNone;
+  EXPECT_TRUE(Write(path, kNewBytes, &operations));
+  EXPECT_EQ(test::ReadFileBytes(path), kNewBytes);
+  EXPECT_EQ(FolderEntries(dir.Path()), std::set<std::string>{"file.ini"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, AtomicFileFaultTest, ::testing::ValuesIn(kFaultCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(AtomicFile, ShortWritesAreContinuedAndOneReplaceSyncsFileAndFolder) {
+  test::TempDir dir;
+  const std::string path = dir.File("file.ini");
+  test::FaultyOperations operations;
+  operations.chunk = 3;
+  EXPECT_TRUE(Write(path, kNewBytes, &operations));
+  EXPECT_EQ(test::ReadFileBytes(path), kNewBytes);
+  EXPECT_GT(operations.writes, 3000);
+  EXPECT_EQ(operations.fsyncs, 2);
+  EXPECT_EQ(operations.renames, 1);
+}
+
+// After the rename the new bytes are the file: a failed folder sync cannot undo that, so it is no
+// failed write (which promises an untouched old file), but it is not silent either.
+TEST(AtomicFile, FailedFolderSyncAfterTheRenameIsTracedNotFailed) {
+  struct Lines final : TraceSink {
+    Lines() { SetTracer(this); }
+    ~Lines() override { SetTracer(nullptr); }
+    bool Send(std::string_view source, FunctionRef<std::string()> message) override {
+      sent.push_back(std::string(source) + ": " + message());
+      return true;
+    }
+    std::vector<std::string> sent;
+  } trace;
+  test::TempDir dir;
+  const std::string path = dir.File("file.ini");
+  test::WriteFileBytes(path, kOldBytes);
+  test::FaultyOperations operations;
+  operations.failStep = Step::kFsync;
+  operations.failCall = 2;
+  EXPECT_TRUE(Write(path, kNewBytes, &operations));
+  EXPECT_EQ(operations.fsyncs, 2);
+  EXPECT_EQ(test::ReadFileBytes(path), kNewBytes);
+  ASSERT_EQ(trace.sent.size(), 1u);
+  EXPECT_NE(trace.sent[0].find("AtomicFile: " + path + ": replaced, but the folder could not be synced"),
+            std::string::npos)
+      << trace.sent[0];
+}
+
+TEST(AtomicFile, AnExistingFileKeepsItsModeAndANewOneTakesTheCallersOrTheUmask) {
+  for (const mode_t mode : {0600u, 0640u, 0604u, 0666u, 0755u}) {
+    test::TempDir dir;
+    const std::string path = dir.File("file.ini");
+    test::WriteFileBytes(path, kOldBytes);
+    ASSERT_EQ(::chmod(path.c_str(), mode), 0);
+    AtomicWriteOptions options;
+    options.newFileMode = 0600;  // for a new file only
+    ASSERT_TRUE(WriteFileAtomically(path, kNewBytes, options));
+    EXPECT_EQ(ModeOf(path), mode);
+  }
+  test::TempDir dir;
+  AtomicWriteOptions options;
+  options.newFileMode = 0644;
+  const mode_t previous = ::umask(077);
+  ASSERT_TRUE(WriteFileAtomically(dir.File("given.ini"), kNewBytes, options));
+  ::umask(027);
+  ASSERT_TRUE(WriteFileAtomically(dir.File("umask.ini"), kNewBytes, AtomicWriteOptions{}));
+  ::umask(previous);
+  EXPECT_EQ(ModeOf(dir.File("given.ini")), 0644u);
+  EXPECT_EQ(ModeOf(dir.File("umask.ini")), 0640u);
+}
+
+TEST(AtomicFile, AnExistingFileKeepsItsOwner) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root may give a file to another user";
+  test::TempDir dir;
+  const std::string path = dir.File("file.ini");
+  test::WriteFileBytes(path, kOldBytes);
+  ASSERT_EQ(::chown(path.c_str(), 4321, 8765), 0);
+  ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+  ASSERT_TRUE(Write(path, kNewBytes));
+  const struct stat info = StatOf(path);
+  EXPECT_EQ(info.st_uid, 4321u);
+  EXPECT_EQ(info.st_gid, 8765u);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+  EXPECT_EQ(test::ReadFileBytes(path), kNewBytes);
+}
+
+TEST(AtomicFile, AChainOfLinksIsWrittenThroughToItsTarget) {
+  test::TempDir dir;
+  std::filesystem::create_directory(dir.File("real"));
+  const std::string target = dir.File("real/file.ini");
+  test::WriteFileBytes(target, kOldBytes);
+  ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+  std::filesystem::create_symlink("real/file.ini", dir.File("link.ini"));  // relative to the link's folder
+  std::filesystem::create_symlink(dir.File("link.ini"), dir.File("second.ini"));
+  ASSERT_TRUE(Write(dir.File("second.ini"), kNewBytes));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.ini")));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("second.ini")));
+  EXPECT_EQ(test::ReadFileBytes(target), kNewBytes);
+  EXPECT_EQ(ModeOf(target), 0640u);
+  EXPECT_EQ(FolderEntries(dir.File("real")), std::set<std::string>{"file.ini"});
+}
+
+// A dangling link would make the write create a file wherever the link points; a link of another user
+// could aim the write at any file this process may write. Both are refused and nothing is created.
+TEST(AtomicFile, DanglingAndForeignLinksAreRefused) {
+  test::TempDir dir;
+  std::filesystem::create_symlink("elsewhere.ini", dir.File("dangling.ini"));
+  std::string error;
+  EXPECT_FALSE(Write(dir.File("dangling.ini"), kNewBytes, nullptr, &error));
+  EXPECT_NE(error.find("does not exist"), std::string::npos) << error;
+  EXPECT_FALSE(test::FileExists(dir.File("elsewhere.ini")));
+
+  if (::geteuid() != 0) return;  // only root can make a link that belongs to another user
+  test::WriteFileBytes(dir.File("victim.ini"), kOldBytes);
+  std::filesystem::create_symlink("victim.ini", dir.File("foreign.ini"));
+  ASSERT_EQ(::lchown(dir.File("foreign.ini").c_str(), 4321, 4321), 0);
+  EXPECT_FALSE(Write(dir.File("foreign.ini"), kNewBytes, nullptr, &error));
+  EXPECT_NE(error.find("belongs to another user"), std::string::npos) << error;
+  EXPECT_EQ(test::ReadFileBytes(dir.File("victim.ini")), kOldBytes);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("foreign.ini")));
+  EXPECT_EQ(FolderEntries(dir.Path()), (std::set<std::string>{"dangling.ini", "foreign.ini", "victim.ini"}));
+}
+
+// Root passes every access() check: the write bits of the mode are what keeps a read-only file.
+TEST(AtomicFile, AReadOnlyFileOrAFolderInItsPlaceIsRefusedAndUntouched) {
+  test::TempDir dir;
+  const std::string path = dir.File("file.ini");
+  test::WriteFileBytes(path, kOldBytes);
+  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+  EXPECT_FALSE(Write(path, kNewBytes));
+  EXPECT_EQ(test::ReadFileBytes(path), kOldBytes);
+  EXPECT_EQ(ModeOf(path), 0444u);
+  std::filesystem::create_directory(dir.File("folder.ini"));
+  EXPECT_FALSE(Write(dir.File("folder.ini"), kNewBytes));
+  EXPECT_TRUE(std::filesystem::is_directory(dir.File("folder.ini")));
+  EXPECT_EQ(FolderEntries(dir.Path()), (std::set<std::string>{"file.ini", "folder.ini"}));
+}
+
+TEST(AtomicFile, AMissingFolderFailsUnlessTheCallerAsksForItsCreation) {
+  test::TempDir dir;
+  EXPECT_FALSE(Write(dir.File("a/b/file.ini"), kNewBytes));
+  EXPECT_FALSE(test::FileExists(dir.File("a")));
+  AtomicWriteOptions options;
+  options.folderMode = 0700;
+  ASSERT_TRUE(WriteFileAtomically(dir.File("a/b/file.ini"), kNewBytes, options));
+  EXPECT_EQ(test::ReadFileBytes(dir.File("a/b/file.ini")), kNewBytes);
+  EXPECT_EQ(ModeOf(dir.File("a")), 0700u);
+  EXPECT_EQ(ModeOf(dir.File("a/b")), 0700u);
+}
+
+}  // namespace
+}  // namespace almanex
