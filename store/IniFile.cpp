@@ -683,11 +683,23 @@ std::unique_ptr<detail::IniSnapshot> LoadSnapshot(const std::string& path) {
   return snapshot;
 }
 
-void AppendEntry(std::string& out, const detail::IniPending::Key& key) {
+void AppendEntry(std::string& out, const detail::IniPending::Key& key, std::string_view lineBreak) {
   out += key.name;
   out += '=';
   out += key.value;
-  out += kLineBreak;
+  out += lineBreak;
+}
+
+/// The line break that lines added to bytes end with: the file's own when all its line breaks are
+/// alike (LF alone, CR alone or CR LF), so that a file written by hand keeps its style; CR LF for a
+/// file without line breaks and for one that mixes them.
+std::string_view LineBreakOf(std::string_view bytes) {
+  if (bytes.empty()) return kLineBreak;
+  const bool hasCarriageReturn = std::memchr(bytes.data(), '\r', bytes.size()) != nullptr;
+  const bool hasLineFeed = std::memchr(bytes.data(), '\n', bytes.size()) != nullptr;
+  if (hasLineFeed && !hasCarriageReturn) return "\n";
+  if (hasCarriageReturn && !hasLineFeed) return "\r";
+  return kLineBreak;  // CR LF alone, mixed, or none at all
 }
 
 bool EndsLine(const std::string& out) { return out.empty() || IsLineBreak(out.back()); }
@@ -715,6 +727,7 @@ std::string BuildFile(const detail::IniSnapshot& snapshot, const detail::IniPend
   }
 
   const std::string_view bytes = snapshot.Text();
+  const std::string_view lineBreak = LineBreakOf(bytes);
   out.append(bytes.substr(0, snapshot.sections.empty() ? bytes.size() : snapshot.sections.front().headerStart));
   for (std::uint32_t index = 0; index < snapshot.sections.size(); ++index) {
     const auto& section = snapshot.sections[index];
@@ -742,7 +755,7 @@ std::string BuildFile(const detail::IniSnapshot& snapshot, const detail::IniPend
         if (!placed[w] && SameName(name, written.keys[w].name)) {
           const std::uint32_t lineStart = snapshot.LineStartOf(line);
           out.append(bytes.substr(copied, lineStart - copied));
-          AppendEntry(out, written.keys[w]);
+          AppendEntry(out, written.keys[w], lineBreak);
           placed[w] = true;
           copied = next;
           break;
@@ -754,9 +767,9 @@ std::string BuildFile(const detail::IniSnapshot& snapshot, const detail::IniPend
     bool lineBreakNeeded = !EndsLine(out);
     for (std::size_t w = 0; w < written.keys.size(); ++w) {
       if (placed[w]) continue;
-      if (lineBreakNeeded) out += kLineBreak;  // the section's last line was the file's unterminated last line
+      if (lineBreakNeeded) out += lineBreak;  // the section's last line was the file's unterminated last line
       lineBreakNeeded = false;
-      AppendEntry(out, written.keys[w]);
+      AppendEntry(out, written.keys[w], lineBreak);
     }
     out.append(bytes.substr(insertAt, section.end - insertAt));
   }
@@ -764,12 +777,12 @@ std::string BuildFile(const detail::IniSnapshot& snapshot, const detail::IniPend
   for (std::uint32_t i = 0; i < pending.sections.size(); ++i) {
     const auto& written = pending.sections[i];
     if (written.keys.empty() || (inSnapshot[i] && !written.erased)) continue;
-    if (!EndsLine(out)) out += kLineBreak;
+    if (!EndsLine(out)) out += lineBreak;
     out += '[';
     out += written.name;
     out += ']';
-    out += kLineBreak;
-    for (const auto& key : written.keys) AppendEntry(out, key);
+    out += lineBreak;
+    for (const auto& key : written.keys) AppendEntry(out, key, lineBreak);
   }
   return out;
 }

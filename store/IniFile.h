@@ -10,8 +10,9 @@
 // key win on read; a rewritten key keeps its place; a new key goes at the end of its section and a new
 // section at the end of the file; values are read with blanks stripped and one matching pair of
 // single or double quotes removed; comment lines (";") and lines the reader does not understand are
-// kept. LF, CR LF and CR are read; CR LF is written; a UTF-8 byte-order mark is skipped on read and kept
-// in the file. CR, LF and NUL never reach the file from a name or value (each becomes a blank).
+// kept. LF, CR LF and CR are read; lines are added with the file's own line break when all its line
+// breaks are alike, and with CR LF in a new, empty or mixed file; a UTF-8 byte-order mark is skipped on
+// read and kept in the file. CR, LF and NUL never reach the file from a name or value (each becomes a blank).
 //
 // Details of the syntax:
 // - A line whose first non-blank character is '[' is a section header; the name runs to the line's
