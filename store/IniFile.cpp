@@ -24,6 +24,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "FileFormats.h"
 #include "datetime/DateFormat.h"
 
 namespace almanex {
@@ -953,23 +954,35 @@ bool IniFile::ReadBool(std::string_view section, std::string_view key, bool fall
 
 DateTime IniFile::ReadDate(std::string_view section, std::string_view key, DateTime fallback,
                            const FormatSettings& settings) const {
+  const FileFormats& formats = Formats(settings);
   const auto value = ReadValue(section, key);
   if (!value || value->empty()) return fallback;
-  const auto date = ParseShortDate(*value, settings);
+  const auto date = formats.ParseDate(*value, settings);
   return date ? std::floor(*date) : fallback;
 }
 
 DateTime IniFile::ReadTime(std::string_view section, std::string_view key, DateTime fallback,
                            const FormatSettings& settings) const {
+  const FileFormats& formats = Formats(settings);
   const auto value = ReadValue(section, key);
   if (!value || value->empty()) return fallback;
-  return ParseLongTime(*value, settings).value_or(fallback);
+  return formats.ParseTime(*value, settings).value_or(fallback);
+}
+
+const FileFormats& IniFile::Formats(const FormatSettings& current) const {
+  if (!formats_) formats_ = std::make_unique<FileFormats>(FileFormats::Read(*this, current));
+  return *formats_;
+}
+
+void IniFile::RecordFormatsIfMissing(const FormatSettings& current) {
+  if (!Formats(current).Usable()) FileFormats::Record(*this, current);
 }
 
 void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
   std::string sectionStorage;
   std::string keyStorage;
   detail::IniPending::Section& written = pending_->Get(SectionName(section, sectionStorage));
+  if (SameName(written.name, kFormatsSection)) formats_.reset();
   const std::string_view keyName = KeyName(key, keyStorage);
   for (auto& entry : written.keys) {
     if (SameName(entry.name, keyName)) {
@@ -992,12 +1005,15 @@ void IniFile::WriteBool(std::string_view section, std::string_view key, bool val
 
 void IniFile::WriteDate(std::string_view section, std::string_view key, DateTime value,
                         const FormatSettings& settings) {
-  WriteString(section, key, FormatShortDate(value, settings));
+  // The value goes first, so that a new file holds its events before the formats section.
+  WriteString(section, key, FormatShortDate(value, Formats(settings).ForWriting(settings)));
+  RecordFormatsIfMissing(settings);
 }
 
 void IniFile::WriteTime(std::string_view section, std::string_view key, DateTime value,
                         const FormatSettings& settings) {
-  WriteString(section, key, FormatLongTime(value, settings));
+  WriteString(section, key, FormatLongTime(value, Formats(settings).ForWriting(settings)));
+  RecordFormatsIfMissing(settings);
 }
 
 void IniFile::EraseSection(std::string_view section) {
@@ -1005,6 +1021,7 @@ void IniFile::EraseSection(std::string_view section) {
   const std::string_view name = SectionName(section, storage);
   if (pending_->Find(name) == nullptr && Parsed().FindSection(name) == kNoIndex) return;
   detail::IniPending::Section& written = pending_->Get(name);
+  if (SameName(written.name, kFormatsSection)) formats_.reset();
   written.erased = true;
   written.keys.clear();
 }
@@ -1035,6 +1052,7 @@ void IniFile::Flush() {
   if (!(now == snapshot_->identity)) {
     snapshot_ = LoadSnapshot(path_);
     lastSection_ = kNoSection;
+    formats_.reset();
   }
   if (snapshot_->unreadable) throw EIniWriteError(path_);
 

@@ -44,6 +44,8 @@
 
 namespace almanex {
 
+class FileFormats;
+
 namespace detail {
 struct IniSnapshot;
 struct IniPending;
@@ -98,16 +100,19 @@ class IniFile {
   /// Decimal, or hexadecimal after "$", "0x" or "0X" (32 bits, wrapping: $FF000005 is -16777211).
   std::int32_t ReadInteger(std::string_view section, std::string_view key, std::int32_t fallback) const;
   bool ReadBool(std::string_view section, std::string_view key, bool fallback) const;
-  /// The date in the short date format, at midnight.
+  /// The date in the short date format, at midnight. A file that records the formats it was written in
+  /// is read with those first (FileFormats.h).
   DateTime ReadDate(std::string_view section, std::string_view key, DateTime fallback,
                     const FormatSettings& settings) const;
-  /// The time of day in the long time format.
+  /// The time of day in the long time format, the file's recorded format first.
   DateTime ReadTime(std::string_view section, std::string_view key, DateTime fallback,
                     const FormatSettings& settings) const;
 
   void WriteString(std::string_view section, std::string_view key, std::string_view value);
   void WriteInteger(std::string_view section, std::string_view key, std::int32_t value);
   void WriteBool(std::string_view section, std::string_view key, bool value);
+  /// Dates and times are written in the formats the file records; a file that records none records
+  /// `settings` with its first date or time.
   void WriteDate(std::string_view section, std::string_view key, DateTime value, const FormatSettings& settings);
   void WriteTime(std::string_view section, std::string_view key, DateTime value, const FormatSettings& settings);
   /// Removes the header and every key of the section (every section of that name).
@@ -131,6 +136,11 @@ class IniFile {
   /// FindSnapshotSection for a name other than the last one: cleans it and looks it up in the hash table.
   std::uint32_t LookUpSnapshotSection(std::string_view section) const;
   static constexpr std::uint32_t kNoSection = 0xFFFFFFFFu;
+  /// The formats the file records, read once and kept until the formats section is written or erased
+  /// or the file is read anew. `current` lends what the file does not record.
+  const FileFormats& Formats(const FormatSettings& current) const;
+  /// Records `current` as the file's formats when it records none that can be used.
+  void RecordFormatsIfMissing(const FormatSettings& current);
 
   std::string path_;
   FileOperations* operations_;
@@ -139,6 +149,7 @@ class IniFile {
   bool commitFailed_ = false;
   mutable std::string lastSectionName_;
   mutable std::uint32_t lastSection_ = kNoSection;
+  mutable std::unique_ptr<FileFormats> formats_;
 };
 
 /// Integer text as the store reads it: decimal, or hexadecimal after "$", "0x" or "0X".

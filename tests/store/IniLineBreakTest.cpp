@@ -7,6 +7,7 @@
 #include <ostream>
 #include <string>
 
+#include "datetime/FormatSettings.h"
 #include "store/IniFile.h"
 #include "tests/common/TestSupport.h"
 
@@ -54,6 +55,21 @@ INSTANTIATE_TEST_SUITE_P(Files, IniLineBreak, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<LineBreakCase>& info) {
                            return std::string(info.param.name);
                          });
+
+// The formats section that the first date adds follows the file's line ends as well.
+TEST(IniLineBreak, FormatsSectionOfAnLfFileHasLfLines) {
+  test::TempDir dir;
+  const std::string path = dir.File("Config.INI");
+  test::WriteFileBytes(path, "[Event1]\nTitle=Wedding\n");
+  {
+    IniFile file(path);
+    file.WriteDate("Event1", "Date", test::MakeDateTime(2003, 6, 14), FormatSettings{});
+    file.Flush();
+  }
+  const std::string bytes = test::ReadFileBytes(path);
+  EXPECT_EQ(bytes.find('\r'), std::string::npos) << bytes;
+  EXPECT_EQ(bytes.rfind("[Event1]\nTitle=Wedding\nDate=6/14/2003\n[Formats]\nShortDateFormat=", 0), 0u) << bytes;
+}
 
 }  // namespace
 }  // namespace almanex
