@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "datetime/FormatSettings.h"
@@ -42,7 +43,8 @@ std::string EventSection(int number) {
 /// The generated file, written once per process into a private temporary folder.
 class LargeConfigFile {
  public:
-  LargeConfigFile() {
+  /// tail: bytes appended after the GridSettings section.
+  explicit LargeConfigFile(std::string_view tail = {}) {
     const char* root = std::getenv("TMPDIR");
     std::string pattern = std::string(root != nullptr ? root : "/tmp") + "/almanex-bench-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) std::abort();
@@ -51,6 +53,7 @@ class LargeConfigFile {
     for (int i = 1; i <= kEventCount; ++i) bytes_ += EventSection(i);
     bytes_ += "[GridSettings]\r\n";
     for (int i = 0; i < 12; ++i) bytes_ += "ColWidth" + std::to_string(i) + "=80\r\n";
+    bytes_ += tail;
     Restore();
   }
   ~LargeConfigFile() {
@@ -72,6 +75,14 @@ class LargeConfigFile {
 
 const LargeConfigFile& File() {
   static const LargeConfigFile file;
+  return file;
+}
+
+/// The same file with the formats its dates and times are written in recorded at its end.
+const LargeConfigFile& FileWithFormats() {
+  static const LargeConfigFile file(
+      "[Formats]\r\nShortDateFormat=\"m/d/yyyy\"\r\nLongTimeFormat=\"h:nn:ss ampm\"\r\nDateSeparator=\"/\"\r\n"
+      "TimeSeparator=\":\"\r\nTimeAMString=\"AM\"\r\nTimePMString=\"PM\"\r\n");
   return file;
 }
 
@@ -114,11 +125,12 @@ void BM_OpenParseReadListKeys(benchmark::State& state) {
 }
 BENCHMARK(BM_OpenParseReadListKeys)->Unit(benchmark::kMillisecond);
 
-// The same with Date and Time parsed in the user's formats.
-void BM_OpenParseReadListKeysTyped(benchmark::State& state) {
+// The same with Date and Time parsed in the user's formats, in a file that records none (path) or one
+// that records the formats they are written in.
+void ReadListKeysTyped(benchmark::State& state, const std::string& path) {
   const almanex::FormatSettings settings;
   for (auto _ : state) {
-    almanex::IniFile file(File().Path());
+    almanex::IniFile file(path);
     double total = 0;
     for (const std::string& section : file.SectionNames()) {
       if (!almanex::IsEventSection(section)) continue;
@@ -135,7 +147,12 @@ void BM_OpenParseReadListKeysTyped(benchmark::State& state) {
   }
   Report(state);
 }
+void BM_OpenParseReadListKeysTyped(benchmark::State& state) { ReadListKeysTyped(state, File().Path()); }
 BENCHMARK(BM_OpenParseReadListKeysTyped)->Unit(benchmark::kMillisecond);
+void BM_OpenParseReadListKeysTypedRecorded(benchmark::State& state) {
+  ReadListKeysTyped(state, FileWithFormats().Path());
+}
+BENCHMARK(BM_OpenParseReadListKeysTypedRecorded)->Unit(benchmark::kMillisecond);
 
 // 10,000 lookups of 10,000 different sections in a parsed file: the section index is hashed, so
 // this stays far from 10,000 x 10,000 name comparisons.

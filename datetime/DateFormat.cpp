@@ -486,8 +486,9 @@ std::optional<DateTime> ReadTypedDate(std::string_view text, std::span<const Tok
                                       const FormatSettings& settings, int currentYear) {
   std::array<DateField, 3> order{};
   std::size_t fields = 0;
-  // The longest separator at position: the locale's, one of the common ones, or a literal of the pattern
-  // that holds no word (blanks around it do not count).
+  // The longest separator at position: the locale's, or a literal of the pattern that holds no word
+  // (blanks around it do not count). Other punctuation is refused: "6/5/2003" under a "dd.MM.yyyy"
+  // locale is a date of another locale, which must fall back to the reader's default, not read as 6 May.
   const auto skipSeparator = [&](std::size_t& position) {
     std::size_t longest = 0;
     const auto consider = [&](std::string_view separator) {
@@ -499,9 +500,6 @@ std::optional<DateTime> ReadTypedDate(std::string_view text, std::span<const Tok
       longest = separator.size();
     };
     consider(settings.dateSeparator);
-    consider("/");
-    consider(".");
-    consider("-");
     for (const Token& token : tokens) {
       if (token.kind == TokenKind::kLiteral) consider(token.text);
     }

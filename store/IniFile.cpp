@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include "base/Ascii.h"
 
 #include <cerrno>
 #include <charconv>
@@ -14,6 +13,8 @@
 #include <unordered_map>
 #include <utility>
 
+#include "FileFormats.h"
+#include "base/Ascii.h"
 #include "datetime/DateFormat.h"
 #include "store/IniScanner.h"
 
@@ -474,11 +475,23 @@ std::unique_ptr<detail::IniSnapshot> LoadSnapshot(const std::string& path) {
   return snapshot;
 }
 
-void AppendEntry(std::string& out, const detail::IniPending::Key& key) {
+void AppendEntry(std::string& out, const detail::IniPending::Key& key, std::string_view lineBreak) {
   out += key.name;
   out += '=';
   out += key.value;
-  out += kLineBreak;
+  out += lineBreak;
+}
+
+/// The line break that lines added to bytes end with: the file's own when all its line breaks are
+/// alike (LF alone, CR alone or CR LF), so that a file written by hand keeps its style; CR LF for a
+/// file without line breaks and for one that mixes them.
+std::string_view LineBreakOf(std::string_view bytes) {
+  if (bytes.empty()) return kLineBreak;
+  const bool hasCarriageReturn = std::memchr(bytes.data(), '\r', bytes.size()) != nullptr;
+  const bool hasLineFeed = std::memchr(bytes.data(), '\n', bytes.size()) != nullptr;
+  if (hasLineFeed && !hasCarriageReturn) return "\n";
+  if (hasCarriageReturn && !hasLineFeed) return "\r";
+  return kLineBreak;  // CR LF alone, mixed, or none at all
 }
 
 bool EndsLine(const std::string& out) { return out.empty() || IsLineBreak(out.back()); }
@@ -506,6 +519,7 @@ std::string BuildFile(const detail::IniSnapshot& snapshot, const detail::IniPend
   }
 
   const std::string_view bytes = snapshot.Text();
+  const std::string_view lineBreak = LineBreakOf(bytes);
   out.append(bytes.substr(0, snapshot.sections.empty() ? bytes.size() : snapshot.sections.front().headerStart));
   for (std::uint32_t index = 0; index < snapshot.sections.size(); ++index) {
     const auto& section = snapshot.sections[index];
@@ -533,7 +547,7 @@ std::string BuildFile(const detail::IniSnapshot& snapshot, const detail::IniPend
         if (!placed[w] && SameName(name, written.keys[w].name)) {
           const std::uint32_t lineStart = snapshot.LineStartOf(line);
           out.append(bytes.substr(copied, lineStart - copied));
-          AppendEntry(out, written.keys[w]);
+          AppendEntry(out, written.keys[w], lineBreak);
           placed[w] = true;
           copied = next;
           break;
@@ -545,9 +559,9 @@ std::string BuildFile(const detail::IniSnapshot& snapshot, const detail::IniPend
     bool lineBreakNeeded = !EndsLine(out);
     for (std::size_t w = 0; w < written.keys.size(); ++w) {
       if (placed[w]) continue;
-      if (lineBreakNeeded) out += kLineBreak;  // the section's last line was the file's unterminated last line
+      if (lineBreakNeeded) out += lineBreak;  // the section's last line was the file's unterminated last line
       lineBreakNeeded = false;
-      AppendEntry(out, written.keys[w]);
+      AppendEntry(out, written.keys[w], lineBreak);
     }
     out.append(bytes.substr(insertAt, section.end - insertAt));
   }
@@ -555,12 +569,12 @@ std::string BuildFile(const detail::IniSnapshot& snapshot, const detail::IniPend
   for (std::uint32_t i = 0; i < pending.sections.size(); ++i) {
     const auto& written = pending.sections[i];
     if (written.keys.empty() || (inSnapshot[i] && !written.erased)) continue;
-    if (!EndsLine(out)) out += kLineBreak;
+    if (!EndsLine(out)) out += lineBreak;
     out += '[';
     out += written.name;
     out += ']';
-    out += kLineBreak;
-    for (const auto& key : written.keys) AppendEntry(out, key);
+    out += lineBreak;
+    for (const auto& key : written.keys) AppendEntry(out, key, lineBreak);
   }
   return out;
 }
@@ -673,23 +687,35 @@ bool IniFile::ReadBool(std::string_view section, std::string_view key, bool fall
 
 DateTime IniFile::ReadDate(std::string_view section, std::string_view key, DateTime fallback,
                            const FormatSettings& settings) const {
+  const FileFormats& formats = Formats(settings);
   const auto value = ReadValue(section, key);
   if (!value || value->empty()) return fallback;
-  const auto date = ParseShortDate(*value, settings, DecodeDate(fallback).year());
+  const auto date = formats.ParseDate(*value, settings, DecodeDate(fallback).year());
   return date ? std::floor(*date) : fallback;
 }
 
 DateTime IniFile::ReadTime(std::string_view section, std::string_view key, DateTime fallback,
                            const FormatSettings& settings) const {
+  const FileFormats& formats = Formats(settings);
   const auto value = ReadValue(section, key);
   if (!value || value->empty()) return fallback;
-  return ParseLongTime(*value, settings).value_or(fallback);
+  return formats.ParseTime(*value, settings).value_or(fallback);
+}
+
+const FileFormats& IniFile::Formats(const FormatSettings& current) const {
+  if (!formats_) formats_ = std::make_unique<FileFormats>(FileFormats::Read(*this, current));
+  return *formats_;
+}
+
+void IniFile::RecordFormatsIfMissing(const FormatSettings& current) {
+  if (!Formats(current).Usable()) FileFormats::Record(*this, current);
 }
 
 void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
   std::string sectionStorage;
   std::string keyStorage;
   detail::IniPending::Section& written = pending_->Get(SectionName(section, sectionStorage));
+  if (SameName(written.name, kFormatsSection)) formats_.reset();
   const std::string_view keyName = KeyName(key, keyStorage);
   for (auto& entry : written.keys) {
     if (SameName(entry.name, keyName)) {
@@ -712,12 +738,15 @@ void IniFile::WriteBool(std::string_view section, std::string_view key, bool val
 
 void IniFile::WriteDate(std::string_view section, std::string_view key, DateTime value,
                         const FormatSettings& settings) {
-  WriteString(section, key, FormatShortDate(value, settings));
+  // The value goes first, so that a new file holds its events before the formats section.
+  WriteString(section, key, FormatShortDate(value, Formats(settings).ForWriting(settings)));
+  RecordFormatsIfMissing(settings);
 }
 
 void IniFile::WriteTime(std::string_view section, std::string_view key, DateTime value,
                         const FormatSettings& settings) {
-  WriteString(section, key, FormatLongTime(value, settings));
+  WriteString(section, key, FormatLongTime(value, Formats(settings).ForWriting(settings)));
+  RecordFormatsIfMissing(settings);
 }
 
 void IniFile::EraseSection(std::string_view section) {
@@ -725,6 +754,7 @@ void IniFile::EraseSection(std::string_view section) {
   const std::string_view name = SectionName(section, storage);
   if (pending_->Find(name) == nullptr && Parsed().FindSection(name) == kNoIndex) return;
   detail::IniPending::Section& written = pending_->Get(name);
+  if (SameName(written.name, kFormatsSection)) formats_.reset();
   written.erased = true;
   written.keys.clear();
 }
@@ -749,6 +779,7 @@ void IniFile::Flush() {
   if (!(now == snapshot_->identity)) {
     snapshot_ = LoadSnapshot(path_);
     lastSection_ = kNoSection;
+    formats_.reset();
   }
   if (snapshot_->unreadable) throw EIniWriteError(path_);
 

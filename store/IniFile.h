@@ -10,8 +10,9 @@
 // key win on read; a rewritten key keeps its place; a new key goes at the end of its section and a new
 // section at the end of the file; values are read with blanks stripped and one matching pair of
 // single or double quotes removed; comment lines (";") and lines the reader does not understand are
-// kept. LF, CR LF and CR are read; CR LF is written; a UTF-8 byte-order mark is skipped on read and kept
-// in the file. CR, LF and NUL never reach the file from a name or value (each becomes a blank).
+// kept. LF, CR LF and CR are read; lines are added with the file's own line break when all its line
+// breaks are alike, and with CR LF in a new, empty or mixed file; a UTF-8 byte-order mark is skipped on
+// read and kept in the file. CR, LF and NUL never reach the file from a name or value (each becomes a blank).
 //
 // Details of the syntax:
 // - A line whose first non-blank character is '[' is a section header; the name runs to the line's
@@ -43,6 +44,8 @@
 #include "datetime/FormatSettings.h"
 
 namespace almanex {
+
+class FileFormats;
 
 namespace detail {
 struct IniSnapshot;
@@ -89,17 +92,20 @@ class IniFile {
   /// Decimal, or hexadecimal after "$", "0x" or "0X" (32 bits, wrapping: $FF000005 is -16777211).
   std::int32_t ReadInteger(std::string_view section, std::string_view key, std::int32_t fallback) const;
   bool ReadBool(std::string_view section, std::string_view key, bool fallback) const;
-  /// The date in the short date format, at midnight. Every reader's default is its now or today, so the
+  /// The date in the short date format, at midnight. A file that records the formats it was written in
+  /// is read with those first (FileFormats.h). Every reader's default is its now or today, so the
   /// fallback's year is the current year for a date typed without a year or with two digits.
   DateTime ReadDate(std::string_view section, std::string_view key, DateTime fallback,
                     const FormatSettings& settings) const;
-  /// The time of day in the long time format.
+  /// The time of day in the long time format, the file's recorded format first.
   DateTime ReadTime(std::string_view section, std::string_view key, DateTime fallback,
                     const FormatSettings& settings) const;
 
   void WriteString(std::string_view section, std::string_view key, std::string_view value);
   void WriteInteger(std::string_view section, std::string_view key, std::int32_t value);
   void WriteBool(std::string_view section, std::string_view key, bool value);
+  /// Dates and times are written in the formats the file records; a file that records none records
+  /// `settings` with its first date or time.
   void WriteDate(std::string_view section, std::string_view key, DateTime value, const FormatSettings& settings);
   void WriteTime(std::string_view section, std::string_view key, DateTime value, const FormatSettings& settings);
   /// Removes the header and every key of the section (every section of that name).
@@ -124,6 +130,11 @@ class IniFile {
   /// FindSnapshotSection for a name other than the last one: cleans it and looks it up in the hash table.
   std::uint32_t LookUpSnapshotSection(std::string_view section) const;
   static constexpr std::uint32_t kNoSection = 0xFFFFFFFFu;
+  /// The formats the file records, read once and kept until the formats section is written or erased
+  /// or the file is read anew. `current` lends what the file does not record.
+  const FileFormats& Formats(const FormatSettings& current) const;
+  /// Records `current` as the file's formats when it records none that can be used.
+  void RecordFormatsIfMissing(const FormatSettings& current);
 
   std::string path_;
   FileOperations* operations_;
@@ -132,6 +143,7 @@ class IniFile {
   bool commitFailed_ = false;
   mutable std::string lastSectionName_;
   mutable std::uint32_t lastSection_ = kNoSection;
+  mutable std::unique_ptr<FileFormats> formats_;
 };
 
 /// Integer text as the store reads it: decimal, or hexadecimal after "$", "0x" or "0X".

@@ -154,11 +154,11 @@ const SemanticsCase kCases[] = {
      "[S]\r\nt=\"Hi\"\r\nl=  lead\r\n"},
 
     // Line breaks and encodings.
-    {"LineFeeds", "[A]\na=1\nb=2\n", {Read("A", "b", "2"), Write("A", "a", "3")}, "[A]\na=3\r\nb=2\n"},
+    {"LineFeeds", "[A]\na=1\nb=2\n", {Read("A", "b", "2"), Write("A", "a", "3")}, "[A]\na=3\nb=2\n"},
     {"CarriageReturns",
      "[A]\ra=1\rb=2\r",
      {Read("A", "a", "1"), Read("A", "b", "2"), Write("A", "c", "3")},
-     "[A]\ra=1\rb=2\rc=3\r\n"},
+     "[A]\ra=1\rb=2\rc=3\r"},
     {"MixedLineBreaks",
      "[A]\r\na=1\nb=2\rc=3\n\r[B]\r\n",
      {Read("A", "a", "1"), Read("A", "b", "2"), Read("A", "c", "3"), Names("A,B")},

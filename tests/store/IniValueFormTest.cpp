@@ -172,7 +172,11 @@ TEST(IniDateTimeForm, WrittenInTheUserFormatsAndReadBack) {
     file.WriteTime("Event3", "RemindTime", test::MakeDateTime(1899, 12, 30, 9, 0, 0), UnitedStates());
     file.Flush();
   }
-  EXPECT_EQ(test::ReadFileBytes(path), "[Event3]\r\nDate=6/14/2003\r\nTime=4:00:00 PM\r\nRemindTime=9:00:00 AM\r\n");
+  // The formats they were written in follow the events, in a section of their own.
+  EXPECT_EQ(test::ReadFileBytes(path),
+            "[Event3]\r\nDate=6/14/2003\r\nTime=4:00:00 PM\r\nRemindTime=9:00:00 AM\r\n"
+            "[Formats]\r\nShortDateFormat=\"m/d/yyyy\"\r\nLongTimeFormat=\"h:nn:ss ampm\"\r\nDateSeparator=\"/\"\r\n"
+            "TimeSeparator=\":\"\r\nTimeAMString=\"AM\"\r\nTimePMString=\"PM\"\r\n");
   const IniFile file(path);
   EXPECT_DOUBLE_EQ(file.ReadDate("Event3", "Date", 0, UnitedStates()), test::MakeDateTime(2003, 6, 14));
   EXPECT_NEAR(file.ReadTime("Event3", "Time", 0, UnitedStates()), time, 1e-9);
