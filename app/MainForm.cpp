@@ -6,6 +6,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <algorithm>
+#include <array>
+#include <cmath>
 
 #include "EventListModel.h"
 #include "ReminderScheduler.h"
@@ -105,6 +108,7 @@ void TFrmMain::FormCreate() {
       std::make_unique<ReminderScheduler>(services_.configPath, services_.clock, services_.settings, *TrayIcon);
   InitGridColumns();
   LoadEventList();
+  FitColumnWidths();  // only where no width is stored: the stored ones are applied next
   LoadGridSettings();
   Timer1.start();
 }
@@ -165,8 +169,38 @@ void TFrmMain::WMQueryEndSession() {
 }
 
 void TFrmMain::InitGridColumns() {
+  // The built-in widths were drawn for a 96-dots-per-inch screen; a denser one widens them alike.
+  const double scale = std::max(1.0, StringGridMain->logicalDpiX() / 96.0);
   for (int column = 0; column < kColumnCount; ++column) {
-    StringGridMain->SetColumnWidth(column, kBuiltInColumnWidths[static_cast<std::size_t>(column)]);
+    const int builtIn = kBuiltInColumnWidths[static_cast<std::size_t>(column)];
+    StringGridMain->SetColumnWidth(column, static_cast<int>(std::lround(builtIn * scale)));
+  }
+}
+
+void TFrmMain::FitColumnWidths() {
+  // The widest figures the rows show now, and those of a span of a hundred years, so that an ordinary
+  // event does not outgrow its column while the program runs. The rows are sampled as the grid samples
+  // its own texts; the grid itself keeps showing empty spans until the first tick.
+  std::array<QStringList, kColumnCount> figures;
+  const DateTime now = services_.clock.Now();
+  TTimeDeltaValueRecord century;
+  if (!CalcTimeDelta(now, now - 36525.0, services_.settings, century)) {
+    const auto texts = SpanColumnTexts(century);
+    for (std::size_t unit = 0; unit < texts.size(); ++unit) {
+      figures[kFirstSpanColumn + unit] << QString::fromStdString(*texts[unit]);
+    }
+  }
+  const std::vector<EventRow>& rows = model_->Events().rows;
+  const std::size_t sampled = std::min<std::size_t>(rows.size(), GridView::kFitSampleRows);
+  for (std::size_t row = 0; row < sampled; ++row) {
+    const std::array<std::string, kColumnCount> texts = RowTexts(rows[row], now, services_.settings);
+    for (int column = kFirstSpanColumn; column < kColumnCount; ++column) {
+      figures[static_cast<std::size_t>(column)] << QString::fromStdString(texts[static_cast<std::size_t>(column)]);
+    }
+  }
+  for (int column = 0; column < kColumnCount; ++column) {
+    const int fitting = StringGridMain->FittingColumnWidth(column, figures[static_cast<std::size_t>(column)]);
+    if (fitting > StringGridMain->ColumnWidth(column)) StringGridMain->SetColumnWidth(column, fitting);
   }
 }
 

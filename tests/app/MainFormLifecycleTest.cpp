@@ -87,7 +87,8 @@ TEST_F(MainFormLifecycle, WalksThroughHiddenShownAndEnding) {
   EXPECT_FALSE(form->TrayIcon->IsIconAdded());
   EXPECT_EQ(balloons.shown.size(), 3u) << "ending shows no notice";
   const std::string ini = test::ReadFileBytes(config);
-  EXPECT_EQ(ini.rfind("[GridSettings]\r\nColWidth0=62\r\nColWidth1=200\r\n", 0), 0u) << ini;
+  const std::string firstWidth = "ColWidth0=" + std::to_string(form->StringGridMain->ColumnWidth(0));
+  EXPECT_EQ(ini.rfind("[GridSettings]\r\n" + firstWidth + "\r\nColWidth1=200\r\n", 0), 0u) << ini;
   EXPECT_NE(ini.find("ColWidth11="), std::string::npos);
   const std::string registry = RegistryText();
   for (const char* value : {"\"Height\"=dword:", "\"Left\"=dword:", "\"Top\"=dword:", "\"Width\"=dword:"}) {
