@@ -3,10 +3,17 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QApplication>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
+#include <array>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 
 #include "app/AlmanexApplication.h"
 #include "app/MainForm.h"
@@ -32,6 +39,28 @@ class MainFormLifecycle : public ::testing::Test {
   }
   std::string RegistryText() const {
     return test::ReadFileBytes(tree.File("home-config/Quorvel/Almanex/registry.reg"));
+  }
+  /// The stored placement: Height, Left, Top, Width.
+  std::array<std::int32_t, 4> StoredPlacement() const {
+    const std::string registry = RegistryText();
+    std::array<std::int32_t, 4> values{};
+    const char* names[] = {"\"Height\"=dword:", "\"Left\"=dword:", "\"Top\"=dword:", "\"Width\"=dword:"};
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      const std::size_t at = registry.find(names[i]);
+      if (at == std::string::npos) return {};
+      values[i] = static_cast<std::int32_t>(std::stoul(registry.substr(at + std::strlen(names[i]), 8), nullptr, 16));
+    }
+    return values;
+  }
+  /// One run: start, show the window, let it settle, and exit.
+  std::array<std::int32_t, 4> RunOnce(const std::function<void(TFrmMain&)>& whileShown = {}) {
+    auto form = Open();
+    form->ActionShow->trigger();
+    QApplication::processEvents();
+    if (whileShown) whileShown(*form);
+    QApplication::processEvents();
+    form->ActionExit->trigger();
+    return StoredPlacement();
   }
   std::vector<std::string> BalloonTexts() const {
     std::vector<std::string> texts;
@@ -180,6 +209,39 @@ TEST_F(MainFormLifecycle, FailedWriteOfTheReminderMarkReachesTheFailureHandlerAn
   EXPECT_EQ(balloons.shown[1].kind, BalloonKind::Reminder);
   EXPECT_TRUE(form->Timer1.isActive());
   chmod(config.c_str(), 0644);
+}
+
+TEST_F(MainFormLifecycle, PlacementSavedRestoredAndSavedAgainIsTheSame) {
+  const auto first = RunOnce([](TFrmMain& form) { form.move(40, 30); });
+  ASSERT_NE(first[0], 0);
+  EXPECT_EQ(first[1], 40);
+  EXPECT_EQ(first[2], 30);
+  // The window is framed only once shown, after the restore: the next runs must not add the frame again.
+  const auto second = RunOnce();
+  EXPECT_EQ(second, first);
+  EXPECT_EQ(RunOnce(), first);
+}
+
+TEST_F(MainFormLifecycle, WhileMaximisedTheNormalBoundsAreStored) {
+  const auto normal = RunOnce([](TFrmMain& form) { form.move(40, 30); });
+  const auto maximised = RunOnce([&normal](TFrmMain& form) {
+    form.showMaximized();
+    QApplication::processEvents();
+    ASSERT_TRUE(form.isMaximized());
+    ASSERT_NE(form.frameGeometry().size(), QSize(normal[3], normal[0]));
+  });
+  EXPECT_EQ(maximised, normal);
+  EXPECT_EQ(RunOnce(), normal);
+}
+
+TEST_F(MainFormLifecycle, PlacementThatNoScreenShowsComesBackOntoTheScreen) {
+  RunOnce([](TFrmMain& form) { form.move(20000, 15000); });
+  ASSERT_EQ(StoredPlacement()[1], 20000);
+  auto form = Open();
+  form->ActionShow->trigger();
+  QApplication::processEvents();
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  EXPECT_TRUE(screen.contains(form->frameGeometry())) << form->frameGeometry().x() << "," << form->frameGeometry().y();
 }
 
 }  // namespace
