@@ -99,9 +99,11 @@ void TFrmMain::FormCreate() {
   connect(TrayIcon, &TTrayIcon::DoubleClicked, this, &TFrmMain::ActionShowExecute);
   connect(TrayIcon, &TTrayIcon::TipAboutToShow, this, [this] { TrayIcon->ModifyIcon(GetTrayTipText()); });
   connect(TrayIcon, &TTrayIcon::TrayAppeared, this, &TFrmMain::UseTray);
+  connect(TrayIcon, &TTrayIcon::TrayLost, this, &TFrmMain::UseNoTray);
   TrayIcon->AddIcon();
-  TrayIcon->ShowBalloon(QString::fromLatin1(kReopenNotice), Title());
   hasTray_ = TrayIcon->IsTrayAvailable();
+  // Without a tray there is nothing to double-click, and the window shows at start anyway.
+  if (hasTray_) TrayIcon->ShowBalloon(QString::fromLatin1(kReopenNotice), Title());
   if (!hasTray_) fileMenu_->addAction(ActionExit);  // nothing else would offer it
   // Reminders go through the icon, which cuts them to the balloon's limits before delivery.
   scheduler_ =
@@ -116,6 +118,15 @@ void TFrmMain::FormCreate() {
 void TFrmMain::UseTray() {
   hasTray_ = true;
   fileMenu_->removeAction(ActionExit);
+}
+
+void TFrmMain::UseNoTray() {
+  if (!hasTray_) return;
+  hasTray_ = false;
+  fileMenu_->addAction(ActionExit);
+  // A window hidden behind the icon that went would be out of reach; it comes back as at a start
+  // without a tray.
+  if (!bExitRequested && isHidden()) show();
 }
 
 void TFrmMain::FormDestroy() {
@@ -236,7 +247,7 @@ void TFrmMain::RefreshSpans() { model_->SetNow(services_.clock.Now()); }
 
 void TFrmMain::Timer1Timer() {
   RefreshSpans();
-  if (TrayIcon->CheckTrayAppeared()) UseTray();
+  TrayIcon->CheckTrayAppeared();  // TrayAppeared and TrayLost switch the window's behaviour
   TrayIcon->RefreshTip();
   scheduler_->Tick();
 }

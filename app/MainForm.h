@@ -108,6 +108,7 @@ class TFrmMain : public QMainWindow {
   void FormDestroy();
   void CreateActions();
   void UseTray();
+  void UseNoTray();
   void ActionShowExecute();
   void ActionExitExecute();
   void ShowCalculationFailure(const QString& section, const QString& message);

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QSignalSpy>
 #include <array>
 #include <cstdint>
 #include <cstdlib>
@@ -17,6 +18,7 @@
 
 #include "app/AlmanexApplication.h"
 #include "app/MainForm.h"
+#include "app/SingleInstance.h"
 #include "grid/GridView.h"
 #include "platform/TrayIconUnit.h"
 #include "tests/common/Fakes.h"
@@ -168,12 +170,48 @@ TEST_F(MainFormLifecycle, WithoutATrayTheWindowShowsClosingMinimisesAndExitIsInT
   EXPECT_TRUE(form->isVisible()) << "a window without a tray icon must stay reachable";
   EXPECT_TRUE(form->isMinimized());
 
+  EXPECT_TRUE(balloons.shown.empty()) << "no re-open notice without anything to double-click";
+
   trayExists = true;  // a panel started after us
   form->Timer1Timer();
   EXPECT_TRUE(form->HasTray());
   EXPECT_FALSE(file->actions().contains(form->ActionExit));
   form->close();
   EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(MainFormLifecycle, ATrayThatGoesAwaySwitchesToTheBehaviourWithoutATray) {
+  auto form = Open();
+  ASSERT_TRUE(form->HasTray());
+  ASSERT_FALSE(form->isVisible());
+  trayExists = false;  // the panel ended
+  for (int tick = 0; tick < TTrayIcon::kPresentTrayLookInterval; ++tick) form->Timer1Timer();
+  EXPECT_FALSE(form->HasTray());
+  EXPECT_TRUE(form->isVisible()) << "the hidden window must come back within reach";
+  QMenu* file = form->menuBar()->actions().at(0)->menu();
+  EXPECT_TRUE(file->actions().contains(form->ActionExit));
+  form->close();
+  EXPECT_TRUE(form->isMinimized());
+  EXPECT_EQ(balloons.shown.size(), 1u) << "only the notice of the start, when the tray was there";
+}
+
+TEST_F(MainFormLifecycle, ASecondStartBringsBackTheMinimisedWindowAndChangesNothingElse) {
+  trayExists = false;
+  auto form = Open();
+  SingleInstance first(QString::fromStdString(tree.File("")));
+  ASSERT_FALSE(first.IsPreviousInstanceRunning());
+  QObject::connect(&first, &SingleInstance::ShowRequested, form->ActionShow, &QAction::trigger);
+  form->show();
+  form->close();
+  ASSERT_TRUE(form->isMinimized());
+  QSignalSpy asked(&first, &SingleInstance::ShowRequested);
+  SingleInstance second(QString::fromStdString(tree.File("")));
+  EXPECT_TRUE(second.IsPreviousInstanceRunning());
+  ASSERT_TRUE(asked.wait(5000));
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_FALSE(form->isMinimized());
+  EXPECT_FALSE(form->bExitRequested);
+  EXPECT_TRUE(form->Timer1.isActive());
 }
 
 TEST_F(MainFormLifecycle, MissingConfigFolderAtExitShowsTheCreationMessage) {
