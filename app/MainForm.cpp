@@ -3,15 +3,18 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <iostream>
 
 #include "EventListModel.h"
 #include "ReminderScheduler.h"
+#include "base/Trace.h"
 #include "datetime/DateFormat.h"
 #include "datetime/DateTimeUnit.h"
 #include "grid/GridView.h"
@@ -176,6 +179,12 @@ void TFrmMain::ActionExitExecute() {
 void TFrmMain::WMQueryEndSession() {
   // Stays set even if the session end is cancelled: from now on closing the window ends the program.
   bExitRequested = true;
+  // Nobody may be there to answer a dialog: failures now go to stderr and the trace channel, and the
+  // dialogs already open are dismissed so that their loops give way to the end.
+  SetProgramEnding();
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (auto* dialog = qobject_cast<QDialog*>(window); dialog != nullptr && dialog->isVisible()) dialog->reject();
+  }
   close();
 }
 
@@ -233,6 +242,13 @@ void TFrmMain::LoadGridSettings() {
 void TFrmMain::SaveGridSettings() {
   const std::string path = services_.configPath();
   if (!EnsureFileExists(path)) {
+    if (IsProgramEnding()) {
+      // No box can be answered now; the message goes where the session log keeps it.
+      const std::string message = "SaveGridSettings: " + FailToCreateFileMessage(path);
+      Trace("TFrmMain", message);
+      std::cerr << message << '\n' << std::flush;
+      return;
+    }
     CommShowMessage(16, FailToCreateFileMessage(path));
     return;
   }
@@ -260,6 +276,7 @@ QString TFrmMain::GetTrayTipText() const {
 
 void TFrmMain::ShowCalculationFailure(const QString& section, const QString& message) {
   Q_UNUSED(section);
+  if (IsProgramEnding()) return;  // the end is not held up by a box; the row shows empty spans
   std::string report;
   CommShowException(message.toStdString(), kCalcFailureContext, kCalcFailureAdvice, true, report);
 }

@@ -30,6 +30,7 @@ namespace {
 class MainFormLifecycle : public ::testing::Test {
  protected:
   MainFormLifecycle() { setenv("XDG_CONFIG_HOME", tree.File("home-config").c_str(), 1); }
+  ~MainFormLifecycle() override { SetProgramEnding(false); }
 
   std::unique_ptr<TFrmMain> Open() {
     auto form = std::make_unique<TFrmMain>(TFrmMain::Services{.clock = clock,
@@ -212,6 +213,34 @@ TEST_F(MainFormLifecycle, ASecondStartBringsBackTheMinimisedWindowAndChangesNoth
   EXPECT_FALSE(form->isMinimized());
   EXPECT_FALSE(form->bExitRequested);
   EXPECT_TRUE(form->Timer1.isActive());
+}
+
+TEST_F(MainFormLifecycle, AtTheEndOfTheSessionNoDialogHoldsTheProgram) {
+  test::WriteFileBytes(config, "[GridSettings]\r\nColWidth1=200\r\n");
+  chmod(config.c_str(), 0444);
+  auto form = Open();
+  form->ActionShow->trigger();
+  testing::internal::CaptureStderr();
+  form->WMQueryEndSession();
+  const std::string stderrText = testing::internal::GetCapturedStderr();
+  chmod(config.c_str(), 0644);
+  EXPECT_TRUE(failures.messages.empty()) << "no failure dialog once the session ends";
+  EXPECT_TRUE(boxes.boxes.empty());
+  EXPECT_TRUE(IsProgramEnding());
+  EXPECT_NE(stderrText.find("Unable to write to " + config), std::string::npos) << stderrText;
+  EXPECT_NE(RegistryText().find("\"Height\"=dword:"), std::string::npos) << "the placement is still saved";
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_FALSE(form->Timer1.isActive());
+}
+
+TEST_F(MainFormLifecycle, AtTheEndOfTheSessionAMissingConfigFolderShowsNoBox) {
+  config = tree.File("NoSuchFolder/Config.INI");
+  auto form = Open();
+  testing::internal::CaptureStderr();
+  form->WMQueryEndSession();
+  const std::string stderrText = testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(boxes.boxes.empty());
+  EXPECT_NE(stderrText.find("Fail to create file " + config), std::string::npos) << stderrText;
 }
 
 TEST_F(MainFormLifecycle, MissingConfigFolderAtExitShowsTheCreationMessage) {
