@@ -4,4 +4,5 @@ almanex_add_test(NAME test_tray
     ${CMAKE_CURRENT_SOURCE_DIR}/TrayIconTest.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/NotifierTest.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/NotifierBusTest.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/BalloonPopupTest.cpp
   LIBRARIES almanex::platform Qt6::Test Qt6::DBus)
