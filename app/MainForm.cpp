@@ -3,12 +3,18 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <iostream>
 
 #include "EventListModel.h"
 #include "ReminderScheduler.h"
+#include "base/Trace.h"
 #include "datetime/DateFormat.h"
 #include "datetime/DateTimeUnit.h"
 #include "editor/EventForm.h"
@@ -116,15 +122,18 @@ void TFrmMain::FormCreate() {
   connect(TrayIcon, &TTrayIcon::DoubleClicked, this, &TFrmMain::ActionShowExecute);
   connect(TrayIcon, &TTrayIcon::TipAboutToShow, this, [this] { TrayIcon->ModifyIcon(GetTrayTipText()); });
   connect(TrayIcon, &TTrayIcon::TrayAppeared, this, &TFrmMain::UseTray);
+  connect(TrayIcon, &TTrayIcon::TrayLost, this, &TFrmMain::UseNoTray);
   TrayIcon->AddIcon();
-  TrayIcon->ShowBalloon(QString::fromLatin1(kReopenNotice), Title());
   hasTray_ = TrayIcon->IsTrayAvailable();
+  // Without a tray there is nothing to double-click, and the window shows at start anyway.
+  if (hasTray_) TrayIcon->ShowBalloon(QString::fromLatin1(kReopenNotice), Title());
   if (!hasTray_) fileMenu_->addAction(ActionExit);  // nothing else would offer it
   // Reminders go through the icon, which cuts them to the balloon's limits before delivery.
   scheduler_ =
       std::make_unique<ReminderScheduler>(services_.configPath, services_.clock, services_.settings, *TrayIcon);
   InitGridColumns();
   LoadEventList();
+  FitColumnWidths();  // only where no width is stored: the stored ones are applied next
   LoadGridSettings();
   Timer1.start();
 }
@@ -132,6 +141,15 @@ void TFrmMain::FormCreate() {
 void TFrmMain::UseTray() {
   hasTray_ = true;
   fileMenu_->removeAction(ActionExit);
+}
+
+void TFrmMain::UseNoTray() {
+  if (!hasTray_) return;
+  hasTray_ = false;
+  fileMenu_->addAction(ActionExit);
+  // A window hidden behind the icon that went would be out of reach; it comes back as at a start
+  // without a tray.
+  if (!bExitRequested && isHidden()) show();
 }
 
 void TFrmMain::FormDestroy() {
@@ -181,12 +199,48 @@ void TFrmMain::ActionExitExecute() {
 void TFrmMain::WMQueryEndSession() {
   // Stays set even if the session end is cancelled: from now on closing the window ends the program.
   bExitRequested = true;
+  // Nobody may be there to answer a dialog: failures now go to stderr and the trace channel, and the
+  // dialogs already open are dismissed so that their loops give way to the end.
+  SetProgramEnding();
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (auto* dialog = qobject_cast<QDialog*>(window); dialog != nullptr && dialog->isVisible()) dialog->reject();
+  }
   close();
 }
 
 void TFrmMain::InitGridColumns() {
+  // The built-in widths were drawn for a 96-dots-per-inch screen; a denser one widens them alike.
+  const double scale = std::max(1.0, StringGridMain->logicalDpiX() / 96.0);
   for (int column = 0; column < kColumnCount; ++column) {
-    StringGridMain->SetColumnWidth(column, kBuiltInColumnWidths[static_cast<std::size_t>(column)]);
+    const int builtIn = kBuiltInColumnWidths[static_cast<std::size_t>(column)];
+    StringGridMain->SetColumnWidth(column, static_cast<int>(std::lround(builtIn * scale)));
+  }
+}
+
+void TFrmMain::FitColumnWidths() {
+  // The widest figures the rows show now, and those of a span of a hundred years, so that an ordinary
+  // event does not outgrow its column while the program runs. The rows are sampled as the grid samples
+  // its own texts; the grid itself keeps showing empty spans until the first tick.
+  std::array<QStringList, kColumnCount> figures;
+  const DateTime now = services_.clock.Now();
+  TTimeDeltaValueRecord century;
+  if (!CalcTimeDelta(now, now - 36525.0, services_.settings, century)) {
+    const auto texts = SpanColumnTexts(century);
+    for (std::size_t unit = 0; unit < texts.size(); ++unit) {
+      figures[kFirstSpanColumn + unit] << QString::fromStdString(*texts[unit]);
+    }
+  }
+  const std::vector<EventRow>& rows = model_->Events().rows;
+  const std::size_t sampled = std::min<std::size_t>(rows.size(), GridView::kFitSampleRows);
+  for (std::size_t row = 0; row < sampled; ++row) {
+    const std::array<std::string, kColumnCount> texts = RowTexts(rows[row], now, services_.settings);
+    for (int column = kFirstSpanColumn; column < kColumnCount; ++column) {
+      figures[static_cast<std::size_t>(column)] << QString::fromStdString(texts[static_cast<std::size_t>(column)]);
+    }
+  }
+  for (int column = 0; column < kColumnCount; ++column) {
+    const int fitting = StringGridMain->FittingColumnWidth(column, figures[static_cast<std::size_t>(column)]);
+    if (fitting > StringGridMain->ColumnWidth(column)) StringGridMain->SetColumnWidth(column, fitting);
   }
 }
 
@@ -220,6 +274,13 @@ void TFrmMain::LoadGridSettings() {
 void TFrmMain::SaveGridSettings() {
   const std::string path = services_.configPath();
   if (!EnsureFileExists(path)) {
+    if (IsProgramEnding()) {
+      // No box can be answered now; the message goes where the session log keeps it.
+      const std::string message = "SaveGridSettings: " + FailToCreateFileMessage(path);
+      Trace("TFrmMain", message);
+      std::cerr << message << '\n' << std::flush;
+      return;
+    }
     CommShowMessage(kFailToCreateFileMessageKind, FailToCreateFileMessage(path));
     return;
   }
@@ -234,7 +295,7 @@ void TFrmMain::RefreshSpans() { model_->SetNow(services_.clock.Now()); }
 
 void TFrmMain::Timer1Timer() {
   RefreshSpans();
-  if (TrayIcon->CheckTrayAppeared()) UseTray();
+  TrayIcon->CheckTrayAppeared();  // TrayAppeared and TrayLost switch the window's behaviour
   TrayIcon->RefreshTip();
   scheduler_->Tick();
 }
@@ -247,6 +308,7 @@ QString TFrmMain::GetTrayTipText() const {
 
 void TFrmMain::ShowCalculationFailure(const QString& section, const QString& message) {
   Q_UNUSED(section);
+  if (IsProgramEnding()) return;  // the end is not held up by a box; the row shows empty spans
   std::string report;
   CommShowException(message.toStdString(), kCalcFailureContext, kCalcFailureAdvice, true, report);
 }

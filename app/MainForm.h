@@ -64,6 +64,9 @@ class TFrmMain : public QMainWindow {
 
   /// Sets the twelve columns with their titles and built-in widths.
   void InitGridColumns();
+  /// Widens each column, where needed, until its title with a sort marker and its widest figure fit in
+  /// the grid's font; never narrower than the built-in width.
+  void FitColumnWidths();
   /// Rebuilds the rows and strNextEventName from the configuration file.
   void LoadEventList();
   /// Rewrites the span columns of every row for the clock's now.
@@ -114,6 +117,7 @@ class TFrmMain : public QMainWindow {
   void FormDestroy();
   void CreateActions();
   void UseTray();
+  void UseNoTray();
   void ActionShowExecute();
   void ActionExitExecute();
   void ShowCalculationFailure(const QString& section, const QString& message);

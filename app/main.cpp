@@ -1,6 +1,8 @@
 // Almanex: start-up. One instance per session; the main window lives behind its tray icon until Exit
 // or the end of the session.
 
+#include <QAction>
+
 #include "AlmanexApplication.h"
 #include "MainForm.h"
 #include "SingleInstance.h"
@@ -34,6 +36,8 @@ int main(int argc, char** argv) {
   almanex::SessionEndWatcher sessionEnd;
   QObject::connect(&sessionEnd, &almanex::SessionEndWatcher::EndRequested, &form,
                    &almanex::TFrmMain::WMQueryEndSession);
+  // A later start asks for the window: shown, restored when minimised, raised.
+  QObject::connect(&instance, &almanex::SingleInstance::ShowRequested, form.ActionShow, &QAction::trigger);
   if (!form.HasTray()) form.show();
   const int status = QApplication::exec();
   almanex::SetTracer(nullptr);

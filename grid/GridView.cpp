@@ -4,11 +4,17 @@
 #include <QClipboard>
 #include <QFontDatabase>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionHeader>
+#include <QStyledItemDelegate>
+#include <QToolTip>
 #include <algorithm>
+#include <cmath>
 
 #include "grid/MultiKeySortProxy.h"
 
@@ -46,6 +52,28 @@ class FrozenOverlay final : public QTableView {
   }
 };
 
+/// Cells that are cut to fit their column show their whole text as a tooltip.
+class ElidedTextTipDelegate final : public QStyledItemDelegate {
+ public:
+  ElidedTextTipDelegate(const GridView& grid, QObject* parent) : QStyledItemDelegate(parent), grid_(grid) {}
+
+  bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                 const QModelIndex& index) override {
+    if (event == nullptr || event->type() != QEvent::ToolTip) {
+      return QStyledItemDelegate::helpEvent(event, view, option, index);
+    }
+    if (index.isValid() && grid_.IsCellElided(index)) {
+      QToolTip::showText(event->globalPos(), index.data(Qt::DisplayRole).toString(), view->viewport(), option.rect);
+    } else {
+      QToolTip::hideText();
+    }
+    return true;
+  }
+
+ private:
+  const GridView& grid_;
+};
+
 QString CleanCellText(QString text) {
   for (QChar& character : text) {
     if (character == u'\t' || character == u'\r' || character == u'\n') {
@@ -78,7 +106,9 @@ GridView::GridView(QWidget* parent) : QTableView(parent), proxy_(new MultiKeySor
 
   ConfigureTable(this);
   ConfigureTable(frozen_);
-  horizontalHeader()->setStretchLastSection(true);
+  setItemDelegate(new ElidedTextTipDelegate(*this, this));
+  frozen_->setItemDelegate(new ElidedTextTipDelegate(*this, frozen_));
+  horizontalHeader()->setStretchLastSection(false);
   setCornerButtonEnabled(false);
 
   frozen_->setFocusPolicy(Qt::NoFocus);
@@ -181,6 +211,64 @@ void GridView::SetColumnWidth(int column, int width) {
     return;
   }
   setColumnWidth(column, width);
+}
+
+int GridView::CellTextMargins() const {
+  // As the style draws an item's text: a margin on each side, inside the cell that the grid line
+  // leaves.
+  const int textMargin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+  const int gridLine = showGrid() ? 1 : 0;
+  return 2 * textMargin + gridLine;
+}
+
+int GridView::CellTextRoom(int column) const { return ColumnWidth(column) - CellTextMargins(); }
+
+bool GridView::IsCellElided(const QModelIndex& proxyIndex) const {
+  if (!proxyIndex.isValid()) {
+    return false;
+  }
+  const QString text = proxyIndex.data(Qt::DisplayRole).toString();
+  if (text.isEmpty()) {
+    return false;
+  }
+  const qreal needed = QFontMetricsF(font()).horizontalAdvance(text);
+  return std::ceil(needed) > CellTextRoom(proxyIndex.column());
+}
+
+int GridView::FittingColumnWidth(int column, const QStringList& extraTexts) const {
+  if (column < 0 || column >= proxy_->columnCount()) {
+    return 0;
+  }
+  // The title, with the widest marker of a sort key: the header's own indicator for a single key, the
+  // arrow and number that the title carries when there are several.
+  const QHeaderView* titles = horizontalHeader();
+  const QString title = proxy_->sourceModel() != nullptr
+                            ? proxy_->sourceModel()->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString()
+                            : QString();
+  QStyleOptionHeader option;
+  option.initFrom(titles);
+  option.section = column;
+  option.fontMetrics = QFontMetrics(titles->font());
+  option.sortIndicator = QStyleOptionHeader::SortDown;
+  int width = 0;
+  for (const QChar arrow : {QChar(0x25B2), QChar(0x25BC)}) {
+    option.text = title + QLatin1Char(' ') + arrow + QLatin1Char('9');
+    width = std::max(width, style()->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), titles).width());
+  }
+
+  const QFontMetricsF cells(font());
+  qreal widestText = 0;
+  const int rows = std::min(proxy_->rowCount(), kFitSampleRows);
+  QAbstractItemModel* source = SourceModel();
+  for (int row = 0; row < rows && source != nullptr; ++row) {
+    widestText =
+        std::max(widestText, cells.horizontalAdvance(source->index(row, column).data(Qt::DisplayRole).toString()));
+  }
+  for (const QString& text : extraTexts) {
+    widestText = std::max(widestText, cells.horizontalAdvance(text));
+  }
+  const int cellWidth = static_cast<int>(std::ceil(widestText)) + CellTextMargins();
+  return std::max({width, cellWidth, int{kMinimumColumnWidth}});
 }
 
 int GridView::SourceRowOf(const QModelIndex& proxyIndex) const {

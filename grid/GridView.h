@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QTableView>
 
 namespace almanex {
@@ -22,7 +23,10 @@ class MultiKeySortProxy;
 ///   only while there are at least two rows. A reset of the model puts the rows back in source order.
 /// - Cells are never edited in place. Whole rows are selected, also ranges of several rows.
 /// - Rows are 27 pixels high and the title row 22; the text is Tahoma at 15 pixels when that family
-///   exists, else the default family at 15 pixels. Rows alternate in bands; the last column stretches.
+///   exists, else the default family at 15 pixels. Rows alternate in bands. No column stretches: a wider
+///   window leaves room after the last column instead of handing it all to that one column, so every
+///   width stays the one the user (or FittingColumnWidth) set.
+/// - A cell whose text does not fit its column shows the whole text as its tooltip.
 /// - The view reads data() only for the rows it paints, so a refresh of every row costs what the
 ///   visible rows cost.
 /// - The context menu policy is the owner's to set.
@@ -49,6 +53,17 @@ class GridView : public QTableView {
   /// Sets the width of a column in pixels; widths below kMinimumColumnWidth give that minimum. A negative
   /// width, or a column that does not exist, changes nothing.
   void SetColumnWidth(int column, int width);
+
+  /// The narrowest width at which the title of `column` (with the widest sort marker it can carry) and
+  /// the texts of its rows (the first kFitSampleRows in source order) and of `extraTexts` are drawn
+  /// whole, in the fonts and margins of the current style. 0 for a column that does not exist.
+  int FittingColumnWidth(int column, const QStringList& extraTexts = {}) const;
+  static constexpr int kFitSampleRows = 1000;
+  /// The room a cell of `column` has for its text: the column width less the grid line and the
+  /// style's text margins.
+  int CellTextRoom(int column) const;
+  /// Whether the text of the cell at `proxyIndex` (an index of model()) is cut to fit its column.
+  bool IsCellElided(const QModelIndex& proxyIndex) const;
 
   /// The source row of the current cell; -1 when there is none.
   int CurrentSourceRow() const;
@@ -98,6 +113,7 @@ class GridView : public QTableView {
 
  private:
   void ConfigureTable(QTableView* table);
+  int CellTextMargins() const;
   void OnTitleSectionClicked(int column);
   void OnDoubleClicked(const QModelIndex& index);
   void UpdateFrozenColumn();

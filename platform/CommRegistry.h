@@ -21,9 +21,13 @@ inline constexpr std::string_view kProductKey = "Software\\Quorvel\\Almanex\\2.0
 /// and "Width" are applied in this order; the first one that is missing or not a DWORD stops the restore
 /// with the trace line "Failed to get FormPosition information from Registry.". Left and Top place the
 /// outer frame (window managers that do not let clients place windows, as under Wayland, may ignore them).
+/// The outer size stays exact also when the window manager frames the window only after this call: the
+/// client area is shrunk by the frame as soon as it is known. A placement whose top edge no screen shows
+/// any more is moved onto the nearest screen's free area.
 void ReadFormPosition(QWidget& form);
 
-/// Writes the window's outer bounds (frame geometry) as "Height", "Left", "Top", "Width", in this order,
+/// Writes the window's outer bounds (frame geometry; while maximised or full screen, those of its normal
+/// state) as "Height", "Left", "Top", "Width", in this order,
 /// into product key + window title + "\Position", creating the key. Negative coordinates are stored as
 /// their 32-bit two's complement. Failure: trace "Failed to write Registry about FormPosition.".
 void WriteFormPosition(QWidget& form);

@@ -78,6 +78,7 @@ std::string CurrentExceptionMessage() {
 }
 
 std::atomic<bool> terminating{false};
+std::atomic<bool> programEnding{false};
 
 [[noreturn]] void TerminateHandler() {
   // A failure while reporting one must not loop back here.
@@ -110,11 +111,21 @@ std::string UnexpectedFailureReport(std::string_view message) {
   return report;
 }
 
+void SetProgramEnding(bool ending) { programEnding.store(ending); }
+
+bool IsProgramEnding() { return programEnding.load(); }
+
 void ReportUnexpectedFailure(const std::string& message) {
   FailureChoice choice = FailureChoice::Continue;
   FailureDialogPresenter& presenter = CurrentPresenter();
   try {
     SendDebugAgentMsgLazy("FailureHandler", [&message] { return "ReportUnexpectedFailure: " + message; });
+    if (IsProgramEnding()) {
+      const std::string report = UnexpectedFailureReport(message);
+      std::fwrite(report.data(), 1, report.size(), stderr);
+      std::fflush(stderr);
+      return;
+    }
     choice = presenter.Show(message, UnexpectedFailureReport(message));
   } catch (...) {
     // Without a dialog the program goes on, as if the user had chosen Continue.

@@ -30,8 +30,16 @@ FailureChoice ShowDefaultFailureDialog(const std::string& message, const std::st
 /// The text that "Copy report" copies.
 std::string UnexpectedFailureReport(std::string_view message);
 
+/// Marks that the session end or a signal has asked the program to end: from now on no dialog may
+/// hold the program up, since nobody may be there to answer it. The program never sets it back; tests
+/// pass false to start afresh.
+void SetProgramEnding(bool ending = true);
+/// Whether SetProgramEnding was called.
+bool IsProgramEnding();
+
 /// Traces the failure ("ReportUnexpectedFailure: " + message, source "FailureHandler"), shows the
-/// dialog and quits when the user chose Quit. Never throws.
+/// dialog and quits when the user chose Quit. Never throws. Once the program is ending, the report goes
+/// to stderr instead of a dialog, and the program goes on ending.
 void ReportUnexpectedFailure(const std::string& message);
 
 /// Installs a std::terminate handler that reports the exception in flight (or the bare terminate) with

@@ -11,6 +11,8 @@
 #include <QList>
 #include <QPointer>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -36,7 +38,11 @@ constexpr int kPopupWidth = 360;
 constexpr int kPopupMargin = 12;  // between the screen's free area and a popup
 constexpr int kPopupSpacing = 8;  // between stacked popups
 
-/// Our popup: title and text as plain text, closed by a click anywhere on it.
+class BalloonPopup;
+void RestackPopups();
+
+/// Our popup: title and text as plain text, closed by a click anywhere on it. It is as high as its
+/// wrapped text, up to a third of the screen's height; a longer text scrolls.
 class BalloonPopup final : public QWidget {
  public:
   BalloonPopup(const QString& title, const QString& text)
@@ -49,15 +55,25 @@ class BalloonPopup final : public QWidget {
     setForegroundRole(QPalette::ToolTipText);
 
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(10, 8, 10, 10);
-    layout->setSpacing(4);
-    auto* titleLabel = MakeLabel(QStringLiteral("title"), title);
-    QFont bold = titleLabel->font();
+    layout->setContentsMargins(kMarginLeft, kMarginTop, kMarginRight, kMarginBottom);
+    layout->setSpacing(kSpacing);
+    title_ = MakeLabel(QStringLiteral("title"), title);
+    QFont bold = title_->font();
     bold.setBold(true);
-    titleLabel->setFont(bold);
-    layout->addWidget(titleLabel);
-    layout->addWidget(MakeLabel(QStringLiteral("text"), text));
-    setFixedWidth(kPopupWidth);
+    title_->setFont(bold);
+    layout->addWidget(title_);
+    scroll_ = new QScrollArea(this);
+    scroll_->setObjectName(QStringLiteral("scroll"));
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll_->setWidgetResizable(true);
+    scroll_->setBackgroundRole(QPalette::ToolTipBase);
+    scroll_->viewport()->setBackgroundRole(QPalette::ToolTipBase);
+    text_ = MakeLabel(QStringLiteral("text"), text);
+    text_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    scroll_->setWidget(text_);
+    layout->addWidget(scroll_);
+    FitToText();
   }
 
  protected:
@@ -65,8 +81,37 @@ class BalloonPopup final : public QWidget {
     QWidget::mousePressEvent(event);
     close();
   }
+  void hideEvent(QHideEvent* event) override {
+    QWidget::hideEvent(event);
+    RestackPopups();  // the others close the gap
+  }
 
  private:
+  static constexpr int kMarginLeft = 10;
+  static constexpr int kMarginTop = 8;
+  static constexpr int kMarginRight = 10;
+  static constexpr int kMarginBottom = 10;
+  static constexpr int kSpacing = 4;
+
+  /// Width fixed; height from the wrapped texts, capped at a third of the screen's free height.
+  void FitToText() {
+    const int inner = kPopupWidth - kMarginLeft - kMarginRight;
+    const int titleHeight = title_->heightForWidth(inner);
+    const int chrome = kMarginTop + kSpacing + kMarginBottom + titleHeight;
+    int textHeight = text_->heightForWidth(inner);
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const int cap = screen != nullptr ? screen->availableGeometry().height() / 3 : chrome + textHeight;
+    if (chrome + textHeight > cap) {
+      scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+      textHeight = std::max(1, cap - chrome);
+    } else {
+      scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    }
+    title_->setFixedHeight(titleHeight);
+    scroll_->setFixedHeight(textHeight);
+    setFixedSize(kPopupWidth, chrome + textHeight);
+  }
+
   QLabel* MakeLabel(const QString& name, const QString& text) {
     auto* label = new QLabel(this);
     label->setObjectName(name);
@@ -77,6 +122,10 @@ class BalloonPopup final : public QWidget {
     label->setAttribute(Qt::WA_TransparentForMouseEvents);  // a click on the text closes the popup too
     return label;
   }
+
+  QLabel* title_ = nullptr;
+  QLabel* text_ = nullptr;
+  QScrollArea* scroll_ = nullptr;
 };
 
 QList<QPointer<BalloonPopup>>& OpenPopups() {
@@ -84,22 +133,22 @@ QList<QPointer<BalloonPopup>>& OpenPopups() {
   return popups;
 }
 
-/// Bottom-right of the primary screen's free area, above the popups already open; back to the bottom
-/// when the stack would leave the screen.
-void PlacePopup(BalloonPopup& popup) {
-  popup.adjustSize();
+/// Stacks the open popups upwards from the bottom-right of the primary screen's free area, oldest at
+/// the bottom, without gaps; back to the bottom when the stack would leave the screen.
+void RestackPopups() {
+  QList<QPointer<BalloonPopup>>& popups = OpenPopups();
+  popups.removeAll(nullptr);
   const QScreen* screen = QGuiApplication::primaryScreen();
   if (screen == nullptr) return;
   const QRect area = screen->availableGeometry();
-  const QSize size = popup.size();
   int bottom = area.bottom() - kPopupMargin;  // last row a popup may cover
-  for (const QPointer<BalloonPopup>& other : OpenPopups()) {
-    if (other != nullptr && other != &popup && other->isVisible()) {
-      bottom = std::min(bottom, other->geometry().top() - kPopupSpacing - 1);
-    }
+  for (const QPointer<BalloonPopup>& popup : popups) {
+    if (popup == nullptr || popup->isHidden()) continue;
+    const QSize size = popup->size();
+    if (bottom - size.height() + 1 < area.top()) bottom = area.bottom() - kPopupMargin;
+    popup->move(area.right() - kPopupMargin - size.width() + 1, bottom - size.height() + 1);
+    bottom -= size.height() + kPopupSpacing;
   }
-  if (bottom - size.height() + 1 < area.top()) bottom = area.bottom() - kPopupMargin;
-  popup.move(area.right() - kPopupMargin - size.width() + 1, bottom - size.height() + 1);
 }
 
 }  // namespace
@@ -275,12 +324,10 @@ void DBusNotificationPort::Notify(const DesktopNotification& notification, Done 
 bool WidgetPopupPort::ShowPopup(const QString& title, const QString& text, int timeoutMilliseconds) {
   if (!CanShowWidgets()) return false;
   auto* popup = new BalloonPopup(title, text);
-  QList<QPointer<BalloonPopup>>& popups = OpenPopups();
-  popups.removeAll(nullptr);
-  PlacePopup(*popup);
-  popups.append(popup);
+  OpenPopups().append(popup);
   if (timeoutMilliseconds > 0) QTimer::singleShot(timeoutMilliseconds, popup, &QWidget::close);
   popup->show();
+  RestackPopups();
   return true;
 }
 

@@ -150,7 +150,9 @@ bool TTrayIcon::CheckTrayAppeared() {
   looksSkipped_ = 0;
   const bool available = trayProbe_();
   const bool appeared = available && !trayAvailable_;
+  const bool lost = !available && trayAvailable_;
   trayAvailable_ = available;
+  if (lost) Q_EMIT TrayLost();
   if (!appeared) return false;
   if (added_) {
     // Hiding and showing again makes Qt register the icon with the tray that is there now.

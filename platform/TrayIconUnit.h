@@ -88,7 +88,8 @@ class TTrayIcon final : public QObject, public BalloonSink {
   /// Whether a tray existed when last looked at (construction or CheckTrayAppeared).
   bool IsTrayAvailable() const { return trayAvailable_; }
   /// Looks whether a tray exists now; true (and TrayAppeared emitted) only when one has appeared
-  /// since the last look. An icon that was added is then shown in the new tray. Meant for every tick:
+  /// since the last look. An icon that was added is then shown in the new tray. A tray that has gone
+  /// since the last look emits TrayLost (and gives false). Meant for every tick:
   /// while no tray is known it looks every call; while one is known only every
   /// kPresentTrayLookInterval-th call, which still notices a panel that was restarted.
   bool CheckTrayAppeared();
@@ -117,6 +118,7 @@ class TTrayIcon final : public QObject, public BalloonSink {
   void ContextMenuRequested(QPoint globalPosition);
   void TipAboutToShow();
   void TrayAppeared();
+  void TrayLost();
 
  private:
   class DefaultDelivery;

@@ -3,13 +3,22 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QApplication>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
+#include <QSignalSpy>
+#include <array>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 
 #include "app/AlmanexApplication.h"
 #include "app/MainForm.h"
+#include "app/SingleInstance.h"
 #include "grid/GridView.h"
 #include "platform/TrayIconUnit.h"
 #include "tests/common/Fakes.h"
@@ -21,6 +30,7 @@ namespace {
 class MainFormLifecycle : public ::testing::Test {
  protected:
   MainFormLifecycle() { setenv("XDG_CONFIG_HOME", tree.File("home-config").c_str(), 1); }
+  ~MainFormLifecycle() override { SetProgramEnding(false); }
 
   std::unique_ptr<TFrmMain> Open() {
     auto form = std::make_unique<TFrmMain>(TFrmMain::Services{.clock = clock,
@@ -32,6 +42,28 @@ class MainFormLifecycle : public ::testing::Test {
   }
   std::string RegistryText() const {
     return test::ReadFileBytes(tree.File("home-config/Quorvel/Almanex/registry.reg"));
+  }
+  /// The stored placement: Height, Left, Top, Width.
+  std::array<std::int32_t, 4> StoredPlacement() const {
+    const std::string registry = RegistryText();
+    std::array<std::int32_t, 4> values{};
+    const char* names[] = {"\"Height\"=dword:", "\"Left\"=dword:", "\"Top\"=dword:", "\"Width\"=dword:"};
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      const std::size_t at = registry.find(names[i]);
+      if (at == std::string::npos) return {};
+      values[i] = static_cast<std::int32_t>(std::stoul(registry.substr(at + std::strlen(names[i]), 8), nullptr, 16));
+    }
+    return values;
+  }
+  /// One run: start, show the window, let it settle, and exit.
+  std::array<std::int32_t, 4> RunOnce(const std::function<void(TFrmMain&)>& whileShown = {}) {
+    auto form = Open();
+    form->ActionShow->trigger();
+    QApplication::processEvents();
+    if (whileShown) whileShown(*form);
+    QApplication::processEvents();
+    form->ActionExit->trigger();
+    return StoredPlacement();
   }
   std::vector<std::string> BalloonTexts() const {
     std::vector<std::string> texts;
@@ -87,7 +119,8 @@ TEST_F(MainFormLifecycle, WalksThroughHiddenShownAndEnding) {
   EXPECT_FALSE(form->TrayIcon->IsIconAdded());
   EXPECT_EQ(balloons.shown.size(), 3u) << "ending shows no notice";
   const std::string ini = test::ReadFileBytes(config);
-  EXPECT_EQ(ini.rfind("[GridSettings]\r\nColWidth0=62\r\nColWidth1=200\r\n", 0), 0u) << ini;
+  const std::string firstWidth = "ColWidth0=" + std::to_string(form->StringGridMain->ColumnWidth(0));
+  EXPECT_EQ(ini.rfind("[GridSettings]\r\n" + firstWidth + "\r\nColWidth1=200\r\n", 0), 0u) << ini;
   EXPECT_NE(ini.find("ColWidth11="), std::string::npos);
   const std::string registry = RegistryText();
   for (const char* value : {"\"Height\"=dword:", "\"Left\"=dword:", "\"Top\"=dword:", "\"Width\"=dword:"}) {
@@ -138,12 +171,76 @@ TEST_F(MainFormLifecycle, WithoutATrayTheWindowShowsClosingMinimisesAndExitIsInT
   EXPECT_TRUE(form->isVisible()) << "a window without a tray icon must stay reachable";
   EXPECT_TRUE(form->isMinimized());
 
+  EXPECT_TRUE(balloons.shown.empty()) << "no re-open notice without anything to double-click";
+
   trayExists = true;  // a panel started after us
   form->Timer1Timer();
   EXPECT_TRUE(form->HasTray());
   EXPECT_FALSE(file->actions().contains(form->ActionExit));
   form->close();
   EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(MainFormLifecycle, ATrayThatGoesAwaySwitchesToTheBehaviourWithoutATray) {
+  auto form = Open();
+  ASSERT_TRUE(form->HasTray());
+  ASSERT_FALSE(form->isVisible());
+  trayExists = false;  // the panel ended
+  for (int tick = 0; tick < TTrayIcon::kPresentTrayLookInterval; ++tick) form->Timer1Timer();
+  EXPECT_FALSE(form->HasTray());
+  EXPECT_TRUE(form->isVisible()) << "the hidden window must come back within reach";
+  QMenu* file = form->menuBar()->actions().at(0)->menu();
+  EXPECT_TRUE(file->actions().contains(form->ActionExit));
+  form->close();
+  EXPECT_TRUE(form->isMinimized());
+  EXPECT_EQ(balloons.shown.size(), 1u) << "only the notice of the start, when the tray was there";
+}
+
+TEST_F(MainFormLifecycle, ASecondStartBringsBackTheMinimisedWindowAndChangesNothingElse) {
+  trayExists = false;
+  auto form = Open();
+  SingleInstance first(QString::fromStdString(tree.File("")));
+  ASSERT_FALSE(first.IsPreviousInstanceRunning());
+  QObject::connect(&first, &SingleInstance::ShowRequested, form->ActionShow, &QAction::trigger);
+  form->show();
+  form->close();
+  ASSERT_TRUE(form->isMinimized());
+  QSignalSpy asked(&first, &SingleInstance::ShowRequested);
+  SingleInstance second(QString::fromStdString(tree.File("")));
+  EXPECT_TRUE(second.IsPreviousInstanceRunning());
+  ASSERT_TRUE(asked.wait(5000));
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_FALSE(form->isMinimized());
+  EXPECT_FALSE(form->bExitRequested);
+  EXPECT_TRUE(form->Timer1.isActive());
+}
+
+TEST_F(MainFormLifecycle, AtTheEndOfTheSessionNoDialogHoldsTheProgram) {
+  test::WriteFileBytes(config, "[GridSettings]\r\nColWidth1=200\r\n");
+  chmod(config.c_str(), 0444);
+  auto form = Open();
+  form->ActionShow->trigger();
+  testing::internal::CaptureStderr();
+  form->WMQueryEndSession();
+  const std::string stderrText = testing::internal::GetCapturedStderr();
+  chmod(config.c_str(), 0644);
+  EXPECT_TRUE(failures.messages.empty()) << "no failure dialog once the session ends";
+  EXPECT_TRUE(boxes.boxes.empty());
+  EXPECT_TRUE(IsProgramEnding());
+  EXPECT_NE(stderrText.find("Unable to write to " + config), std::string::npos) << stderrText;
+  EXPECT_NE(RegistryText().find("\"Height\"=dword:"), std::string::npos) << "the placement is still saved";
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_FALSE(form->Timer1.isActive());
+}
+
+TEST_F(MainFormLifecycle, AtTheEndOfTheSessionAMissingConfigFolderShowsNoBox) {
+  config = tree.File("NoSuchFolder/Config.INI");
+  auto form = Open();
+  testing::internal::CaptureStderr();
+  form->WMQueryEndSession();
+  const std::string stderrText = testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(boxes.boxes.empty());
+  EXPECT_NE(stderrText.find("Fail to create file " + config), std::string::npos) << stderrText;
 }
 
 TEST_F(MainFormLifecycle, MissingConfigFolderAtExitShowsTheCreationMessage) {
@@ -179,6 +276,39 @@ TEST_F(MainFormLifecycle, FailedWriteOfTheReminderMarkReachesTheFailureHandlerAn
   EXPECT_EQ(balloons.shown[1].kind, BalloonKind::Reminder);
   EXPECT_TRUE(form->Timer1.isActive());
   chmod(config.c_str(), 0644);
+}
+
+TEST_F(MainFormLifecycle, PlacementSavedRestoredAndSavedAgainIsTheSame) {
+  const auto first = RunOnce([](TFrmMain& form) { form.move(40, 30); });
+  ASSERT_NE(first[0], 0);
+  EXPECT_EQ(first[1], 40);
+  EXPECT_EQ(first[2], 30);
+  // The window is framed only once shown, after the restore: the next runs must not add the frame again.
+  const auto second = RunOnce();
+  EXPECT_EQ(second, first);
+  EXPECT_EQ(RunOnce(), first);
+}
+
+TEST_F(MainFormLifecycle, WhileMaximisedTheNormalBoundsAreStored) {
+  const auto normal = RunOnce([](TFrmMain& form) { form.move(40, 30); });
+  const auto maximised = RunOnce([&normal](TFrmMain& form) {
+    form.showMaximized();
+    QApplication::processEvents();
+    ASSERT_TRUE(form.isMaximized());
+    ASSERT_NE(form.frameGeometry().size(), QSize(normal[3], normal[0]));
+  });
+  EXPECT_EQ(maximised, normal);
+  EXPECT_EQ(RunOnce(), normal);
+}
+
+TEST_F(MainFormLifecycle, PlacementThatNoScreenShowsComesBackOntoTheScreen) {
+  RunOnce([](TFrmMain& form) { form.move(20000, 15000); });
+  ASSERT_EQ(StoredPlacement()[1], 20000);
+  auto form = Open();
+  form->ActionShow->trigger();
+  QApplication::processEvents();
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  EXPECT_TRUE(screen.contains(form->frameGeometry())) << form->frameGeometry().x() << "," << form->frameGeometry().y();
 }
 
 }  // namespace

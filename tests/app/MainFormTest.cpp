@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 
@@ -122,10 +123,61 @@ TEST_F(MainFormTest, BuiltInColumnWidthsUntilTheFileSaysOtherwise) {
   const std::string path = folder.File("Config.INI");
   test::WriteFileBytes(path, "[GridSettings]\r\nColWidth1=$A0\r\nColWidth3=0\r\nColWidth4=junk\r\nColWidth5=75\r\n");
   auto form = Open(path);
-  const int expected[] = {62, 160, 102, 53, 82, 75, 59, 57, 56, 62, 69};
-  for (int column = 0; column < 11; ++column) {
-    EXPECT_EQ(form->StringGridMain->ColumnWidth(column), expected[column]) << column;
+  // A stored width stays exactly as stored; the others are at least the built-in width (wider where
+  // the title or the figures need it).
+  EXPECT_EQ(form->StringGridMain->ColumnWidth(1), 160);
+  EXPECT_EQ(form->StringGridMain->ColumnWidth(5), 75);
+  const int builtIn[] = {62, 128, 102, 53, 82, 50, 59, 57, 56, 62, 69, 97};
+  for (int column : {0, 2, 3, 4, 6, 7, 8, 9, 10, 11}) {
+    EXPECT_GE(form->StringGridMain->ColumnWidth(column), builtIn[column]) << column;
   }
+}
+
+/// Forty events from a day ago to 1900, with long titles and types, dates and times in every cell.
+std::string FortyEvents() {
+  std::string ini;
+  for (int n = 1; n <= 40; ++n) {
+    const int year = n % 2 == 0 ? 2026 - n * 3 : 1900 + n;
+    ini += "[Event" + std::to_string(n) + "]\r\nTitle=Wedding anniversary " + std::to_string(n) +
+           "\r\nDate=" + std::to_string(n % 12 + 1) + "/" + std::to_string(n % 28 + 1) + "/" + std::to_string(year) +
+           "\r\nTime=" + std::to_string(n % 12 + 1) + ":48:38 PM\r\nTypeDesc=Anniversary\r\n";
+  }
+  return ini;
+}
+
+TEST_F(MainFormTest, AtTheDefaultWidthsNoCellAndNoTitleIsCut) {
+  test::WriteFileBytes(fixture, FortyEvents());
+  auto form = Open(fixture);
+  form->Timer1Timer();
+  GridView& grid = *form->StringGridMain;
+  ASSERT_EQ(RowCount(*form), 40);
+  const QFontMetrics cells(grid.font());
+  for (int row = 0; row < 40; ++row) {
+    for (int column = 0; column < 12; ++column) {
+      const QString text = grid.model()->index(row, column).data().toString();
+      EXPECT_LE(cells.horizontalAdvance(text), grid.CellTextRoom(column))
+          << "row " << row << " column " << column << " \"" << text.toStdString() << "\"";
+      EXPECT_FALSE(grid.IsCellElided(grid.model()->index(row, column))) << row << " " << column;
+    }
+  }
+  // Each title with a marker of several sort keys fits its column with the header's margins.
+  QHeaderView* titles = grid.horizontalHeader();
+  const QFontMetrics titleMetrics(titles->font());
+  const int margins = 2 * titles->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, titles);
+  for (int column = 0; column < 12; ++column) {
+    const QString title = grid.model()->headerData(column, Qt::Horizontal).toString() + QString::fromUtf8(" \u25BC9");
+    EXPECT_LE(titleMetrics.horizontalAdvance(title) + margins, grid.ColumnWidth(column)) << title.toStdString();
+  }
+}
+
+TEST_F(MainFormTest, WideningTheWindowGivesNoColumnTheWholeRoom) {
+  auto form = Open(fixture);
+  form->resize(900, 425);
+  form->show();
+  const int seconds = form->StringGridMain->ColumnWidth(11);
+  form->resize(1800, 425);
+  QApplication::processEvents();
+  EXPECT_EQ(form->StringGridMain->ColumnWidth(11), seconds);
 }
 
 TEST_F(MainFormTest, CalculationThatKeepsFailingShowsOneWarningBox) {

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QSignalSpy>
 #include <QSysInfo>
 
 #include "app/SingleInstance.h"
@@ -19,6 +20,29 @@ TEST(SingleInstance, SecondInstanceIsRefusedWhileTheFirstRuns) {
   ASSERT_FALSE(first.IsPreviousInstanceRunning());
   SingleInstance second(path);
   EXPECT_TRUE(second.IsPreviousInstanceRunning());
+}
+
+TEST(SingleInstance, SecondStartAsksTheFirstToShowItsWindow) {
+  test::TempDir folder;
+  const QString path = QString::fromStdString(folder.Path());
+  SingleInstance first(path);
+  ASSERT_FALSE(first.IsPreviousInstanceRunning());
+  QSignalSpy shown(&first, &SingleInstance::ShowRequested);
+  SingleInstance second(path);
+  EXPECT_TRUE(second.IsPreviousInstanceRunning());
+  EXPECT_TRUE(shown.wait(5000));  // delivered by the first instance's event loop
+  EXPECT_EQ(shown.size(), 1);
+}
+
+TEST(SingleInstance, SocketLeftByACrashedInstanceIsTakenOver) {
+  test::TempDir folder;
+  test::WriteFileBytes(folder.File("Almanex.socket"), "left over");
+  SingleInstance first(QString::fromStdString(folder.Path()));
+  ASSERT_FALSE(first.IsPreviousInstanceRunning());
+  QSignalSpy shown(&first, &SingleInstance::ShowRequested);
+  SingleInstance second(QString::fromStdString(folder.Path()));
+  EXPECT_TRUE(second.IsPreviousInstanceRunning());
+  EXPECT_TRUE(shown.wait(5000));
 }
 
 TEST(SingleInstance, NextStartAfterTheFirstEndedIsAllowed) {

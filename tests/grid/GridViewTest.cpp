@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 #include <memory>
 
 #include "grid/GridView.h"
@@ -325,7 +326,7 @@ const WidthCase kWidthCases[] = {
 INSTANTIATE_TEST_SUITE_P(Widths, ColumnWidthTest, ::testing::ValuesIn(kWidthCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(GridViewTest, RowAndTitleHeightsAndLastColumnStretched) {
+TEST_F(GridViewTest, RowAndTitleHeightsAndNoColumnStretchesWithTheWindow) {
   for (int row = 0; row < view_.model()->rowCount(); ++row) {
     EXPECT_EQ(view_.rowHeight(row), GridView::kDefaultRowHeight) << row;
   }
@@ -334,8 +335,42 @@ TEST_F(GridViewTest, RowAndTitleHeightsAndLastColumnStretched) {
   EXPECT_TRUE(view_.horizontalHeader()->font().bold());
   EXPECT_FALSE(view_.verticalHeader()->isVisible());
   EXPECT_EQ(view_.font().pixelSize(), GridView::kFontPixelSize);
-  const int last = kColumnCount - 1;
-  EXPECT_EQ(view_.columnViewportPosition(last) + view_.ColumnWidth(last), view_.viewport()->width());
+  // A wider window leaves room after the last column; every column keeps the width it was given.
+  view_.resize(1600, 300);
+  QApplication::processEvents();
+  for (int column = 0; column < kColumnCount; ++column) {
+    EXPECT_EQ(view_.ColumnWidth(column), 100) << column;
+  }
+}
+
+TEST_F(GridViewTest, ACutCellShowsItsWholeTextAsTooltipAndAWholeOneShowsNone) {
+  model_.item(1, kTitle)->setText(QStringLiteral("Wedding anniversary of the grandparents"));
+  QApplication::processEvents();
+  const QModelIndex cut = view_.model()->index(1, kTitle);
+  const QModelIndex whole = view_.model()->index(0, kTitle);
+  ASSERT_TRUE(view_.IsCellElided(cut));
+  ASSERT_FALSE(view_.IsCellElided(whole));
+  const auto hover = [&](const QModelIndex& index) {
+    const QPoint at = view_.visualRect(index).center();
+    QHelpEvent event(QEvent::ToolTip, at, view_.viewport()->mapToGlobal(at));
+    QApplication::sendEvent(view_.viewport(), &event);
+  };
+  hover(cut);
+  EXPECT_TRUE(QToolTip::isVisible());
+  EXPECT_EQ(QToolTip::text(), QStringLiteral("Wedding anniversary of the grandparents"));
+  hover(whole);  // the tip goes (after the style's fade) and never shows the whole cell's own text
+  EXPECT_NE(QToolTip::text(), view_.model()->index(0, kTitle).data().toString());
+}
+
+TEST_F(GridViewTest, FittingWidthHoldsTheTitleWithItsSortMarkerAndTheWidestText) {
+  model_.item(2, kCount)->setText(QStringLiteral("12,376,560.00"));
+  const int fitting = view_.FittingColumnWidth(kCount, {QStringLiteral("1")});
+  view_.SetColumnWidth(kCount, fitting);
+  EXPECT_FALSE(view_.IsCellElided(view_.model()->index(2, kCount)));
+  EXPECT_LE(QFontMetrics(view_.font()).horizontalAdvance(QStringLiteral("12,376,560.00")), view_.CellTextRoom(kCount));
+  EXPECT_GT(view_.FittingColumnWidth(kCount, {QStringLiteral("9,999,999,999,999,999.00")}), fitting);
+  view_.SetColumnWidth(kCount, fitting - 1);
+  EXPECT_TRUE(view_.IsCellElided(view_.model()->index(2, kCount)));
 }
 
 TEST_F(GridViewTest, TitleCellColoursArePainted) {
