@@ -1,5 +1,6 @@
 #include "grid/GridPrintSettings.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
@@ -99,6 +100,10 @@ QString PageNumberText(const GridPrintSettings& settings, int page, int pageCoun
 QString SavePrintSettings(const GridPrintSettings& settings, const QString& path) {
   if (path.isEmpty()) {
     return QStringLiteral("No file name was given.");
+  }
+  // QSettings would create a missing folder on its own; a mistyped folder is the user's to correct.
+  if (!QFileInfo(path).absoluteDir().exists()) {
+    return QStringLiteral("The folder of \"%1\" does not exist.").arg(path);
   }
   QSettings file(path, QSettings::IniFormat);
   file.clear();
