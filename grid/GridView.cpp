@@ -443,17 +443,17 @@ QString GridView::SelectionText() const {
     }
     text += u'\n';
   };
-  // The plain titles, without the marks of the sort keys.
-  QAbstractItemModel* source = SourceModel();
-  appendLine([&](int column) {
-    return source != nullptr ? source->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString() : QString();
-  });
   for (int row : SelectedProxyRows()) {
     appendLine([&](int column) { return proxy_->index(row, column).data(Qt::DisplayRole).toString(); });
   }
   return text;
 }
 
-void GridView::CopySelectionToClipboard() const { QApplication::clipboard()->setText(SelectionText()); }
+void GridView::CopySelectionToClipboard() const {
+  const QString text = SelectionText();
+  if (!text.isEmpty()) {
+    QApplication::clipboard()->setText(text);
+  }
+}
 
 }  // namespace almanex

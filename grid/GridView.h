@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QTableView>
 
+#include "grid/GridPrintSettings.h"
+
 namespace almanex {
 
 class MultiKeySortProxy;
@@ -82,19 +84,20 @@ class GridView : public QTableView {
   /// The overlay that shows the frozen column 0; it shares the model and the selection.
   QTableView* FrozenColumnView() const { return frozen_; }
 
-  /// The titles and the selected rows as text: one line per row, the title line first, cells
-  /// separated by TAB, every line ended by LF; rows in the order they are shown. TAB, CR and LF
+  /// The selected rows as text: one line per row, all columns, cells separated by TAB, every line
+  /// ended by LF; rows in the order they are shown; empty when no row is selected. TAB, CR and LF
   /// inside a cell become blanks, so that the layout holds.
   QString SelectionText() const;
-  /// Puts SelectionText() on the clipboard. Ctrl+C in the grid does the same.
+  /// Puts SelectionText() on the clipboard; with no row selected the clipboard is left alone. Ctrl+C in
+  /// the grid does the same.
   void CopySelectionToClipboard() const;
 
+  /// How the grid prints (GridPrinter.h prints, PrintSettingsDialog.h edits them).
+  const GridPrintSettings& PrintSettings() const { return printSettings_; }
+  void SetPrintSettings(const GridPrintSettings& settings) { printSettings_ = settings; }
   /// The title printed at the top of every page.
-  void SetPrintTitle(const QString& title) { printTitle_ = title; }
-  const QString& PrintTitle() const { return printTitle_; }
-
-  // Printing, print preview and the print settings dialog belong here. They print every row in the
-  // order shown, with the titles and the frozen column on each page and the bands drawn.
+  void SetPrintTitle(const QString& title) { printSettings_.title = title; }
+  const QString& PrintTitle() const { return printSettings_.title; }
 
   void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 
@@ -123,7 +126,7 @@ class GridView : public QTableView {
   QList<int> SelectedProxyRows() const;
 
   MultiKeySortProxy* proxy_ = nullptr;
-  QString printTitle_;
+  GridPrintSettings printSettings_;
   QTableView* frozen_ = nullptr;
   /// The modifiers of the last mouse press or release on a title, read when the header reports the click.
   Qt::KeyboardModifiers titleClickModifiers_;
