@@ -2,7 +2,7 @@
 # Stamps an executable with its version information: the generator tools/version-block writes a source
 # holding the block for version PROJECT_VERSION.ALMANEX_BUILD_NUMBER, which is compiled into the target's
 # ELF section ".almanex_version". The executable's name is its InternalName and OriginalFilename.
-include_guard(GLOBAL)
+include_guard(DIRECTORY)
 
 set(ALMANEX_LEGAL_COPYRIGHT "Copyright © 2026 Quorvel. All rights reserved.")
 

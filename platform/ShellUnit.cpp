@@ -111,7 +111,9 @@ int XdgOpenLauncher::Launch(const std::string& link) {
   process->setStandardOutputFile(QProcess::nullDevice());
   process->setStandardErrorFile(QProcess::nullDevice());
   process->start();
-  if (!process->waitForStarted(static_cast<int>(timeout_.count()))) {
+  // Starting is only the exec; an opener that is missing fails at once. The timeout is for its work.
+  constexpr int kStartMilliseconds = 10000;
+  if (!process->waitForStarted(kStartMilliseconds)) {
     delete process;
     return kShellNoAssociation;  // no opener on this machine at all
   }
