@@ -48,16 +48,18 @@ void SetTextColor(QLabel* label, const QColor& color) {
   label->setPalette(palette);
 }
 
-/// The banner behind the top of the box: a dusk sky over a horizon line.
+/// The banner behind the top of the box: a dark sky behind the yellow slogan that clears to a pale one
+/// behind the black and blue texts.
 QPixmap DrawBanner() {
   QPixmap pixmap(473, 188);
   QPainter painter(&pixmap);
   QLinearGradient sky(0, 0, 0, 188);
   sky.setColorAt(0.0, QColor(24, 44, 96));
-  sky.setColorAt(0.7, QColor(86, 132, 196));
-  sky.setColorAt(1.0, QColor(230, 236, 246));
+  sky.setColorAt(0.22, QColor(70, 110, 180));
+  sky.setColorAt(0.42, QColor(214, 227, 245));
+  sky.setColorAt(1.0, QColor(242, 246, 252));
   painter.fillRect(pixmap.rect(), sky);
-  painter.setPen(QPen(QColor(255, 255, 255, 90), 2));
+  painter.setPen(QPen(QColor(70, 110, 180, 120), 2));
   painter.drawLine(0, 150, 473, 150);
   return pixmap;
 }
