@@ -90,7 +90,7 @@ TEST_F(AboutBox, ShowsNameVersionBuildCopyrightAndLinks) {
   EXPECT_FALSE(form->ImageProduct->isHidden());
 }
 
-TEST_F(AboutBox, FixedSizeWithEveryTextInsideTheBanderItBelongsTo) {
+TEST_F(AboutBox, FixedSizeWithEveryBannerTextInsideTheBanner) {
   const auto form = MakeForm();
   form->show();
   EXPECT_EQ(form->size(), QSize(424, 330));
