@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -29,6 +31,8 @@ class GridPrinterTest : public ::testing::Test {
     for (int column = 0; column < model_.columnCount(); ++column) {
       grid_.SetColumnWidth(column, columnWidth);
     }
+    // The last column does not stretch with the view: give "Seconds" the room a user would.
+    grid_.SetColumnWidth(model_.columnCount() - 1, std::max(columnWidth, 70));
   }
 
   QString PdfPath(const char* name = "grid.pdf") const { return QString::fromStdString(folder_.File(name)); }

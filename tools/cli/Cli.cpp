@@ -16,6 +16,7 @@
 #include "datetime/DateTimeUnit.h"
 #include "datetime/IntervalReport.h"
 #include "platform/core/LocaleBridge.h"
+#include "platform/core/VerInfoUnit.h"
 #include "recurrence/IniRecurrenceUnit.h"
 #include "recurrence/ReminderSearch.h"
 #include "store/ConfigFile.h"
@@ -33,7 +34,8 @@ constexpr const char* kUsage =
     "[--locale NAME]\n"
     "       almanex-cli sentence --section NAME [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] [--locale NAME]\n"
     "       almanex-cli report --section NAME [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] [--locale NAME]\n"
-    "       almanex-cli --help\n";
+    "       almanex-cli --help\n"
+    "       almanex-cli --version\n";
 
 /// What --help prints after the usage.
 constexpr const char* kHelp =
@@ -342,14 +344,34 @@ const std::map<std::string_view, Command>& Commands() {
   return commands;
 }
 
+/// "almanex-cli 2.0 (Build 0.174)", from the version information of the executable.
+int PrintVersion(const std::string& executablePath, std::ostream& out, std::ostream& err) {
+  try {
+    const TVerInfoRes versionInfo(executablePath);
+    int buildNumber = 0;
+    const std::string buildText = versionInfo.GetBuildNumberText();
+    std::from_chars(buildText.data(), buildText.data() + buildText.size(), buildNumber);
+    out << "almanex-cli " << versionInfo.GetFileVersionText() << " (Build " << FormatBuildText(buildNumber) << ")\n";
+    return kExitOk;
+  } catch (const std::exception& error) {
+    err << "almanex-cli: " << error.what() << '\n';
+    return kExitFailure;
+  }
+}
+
 }  // namespace
 
-int Run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err, const Clock& clock) {
+int Run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err, const Clock& clock,
+        const std::string& executablePath) {
   try {
     if (arguments.empty()) throw UsageError("no command given");
     if (arguments[0] == "--help" || arguments[0] == "-h") {
       out << kUsage << kHelp;
       return kExitOk;
+    }
+    if (arguments[0] == "--version") {
+      if (arguments.size() > 1) throw UsageError("unexpected argument '" + arguments[1] + "'");
+      return PrintVersion(executablePath, out, err);
     }
     const auto command = Commands().find(arguments[0]);
     if (command == Commands().end()) throw UsageError("unknown command '" + arguments[0] + "'");

@@ -6,6 +6,7 @@
 //   almanex-cli due      --day YYYY-MM-DD [--days N] [--config FILE] [--now "..."] [--locale NAME]
 //   almanex-cli sentence --section NAME [--config FILE] [--now "..."] [--locale NAME]
 //   almanex-cli report   --section NAME [--config FILE] [--now "..."] [--locale NAME]
+//   almanex-cli --version
 //
 // - list: one line per event row in file order, the twelve column texts of the main window separated
 //   by TAB.
@@ -17,6 +18,9 @@
 //   for a missing RPStartDate, RPEndDate or RPOnceDate (default: the clock).
 // - sentence: the reminder sentence the event would show at --now, with its own wording keys.
 // - report: the interval report of the event dialog between --now and the event, as plain text.
+// - --version: "almanex-cli <file version> (Build <build text>)" from the version information stamped
+//   into the executable itself ("almanex-cli 2.0 (Build 0.174)"); status 1 with the reason on stderr
+//   when it cannot be read.
 //
 // The event's date-time is read as the reminder search reads it: its Date (default today) when
 // DateChecked, else today, at its Time (default midnight) when TimeChecked, else at midnight. Section
@@ -44,7 +48,12 @@ inline constexpr int kExitUsage = 2;
 /// slip of the finger does not print for minutes.
 inline constexpr int kMaxDueDays = 36600;
 
-/// Runs one command line (without the program name). `clock` gives the default of --now.
-int Run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err, const Clock& clock);
+/// The running executable, whose version --version prints.
+inline constexpr const char* kSelfExecutable = "/proc/self/exe";
+
+/// Runs one command line (without the program name). `clock` gives the default of --now; --version reads
+/// the version information of `executablePath`.
+int Run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err, const Clock& clock,
+        const std::string& executablePath = kSelfExecutable);
 
 }  // namespace almanex::cli
