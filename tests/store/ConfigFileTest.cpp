@@ -90,6 +90,8 @@ TEST(NextEventName, LastFreeTrialOfOneToNPlusOne) {
       {{"EVENT1", "event2"}, "Event3"},  // letter case ignored
       {{"Event01"}, "Event2"},           // Event01 is not Event1: trials 1 and 2 are free
       {{"Event2"}, "Event1"},
+      {{"Event02"}, "Event2"},            // the top trial is free too: Event02 is not Event2
+      {{"Event1", "Event03"}, "Event3"},  // likewise on the top trial, after a taken one
       {{"Event1", "Event1x", "Event18446744073709551617"}, "Event4"},
   };
   for (const auto& row : rows) EXPECT_EQ(NextEventName(row.names), row.expected) << ::testing::PrintToString(row.names);
