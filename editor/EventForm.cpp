@@ -22,6 +22,7 @@
 #include "AdvancePage.h"
 #include "ColorBox.h"
 #include "PickerFormat.h"
+#include "QtDateFormat.h"
 #include "RecurrenceEditor.h"
 #include "datetime/DateTimeUnit.h"
 #include "datetime/IntervalReport.h"
@@ -243,8 +244,8 @@ void TFrmEvent::BuildEventPage(QWidget* page) {
 }
 
 void TFrmEvent::FormCreate() {
-  const QString dateFormat = QtDisplayFormat(ShortDayDateFormat(services_.settings), services_.settings);
-  const QString timeFormat = QtDisplayFormat(services_.settings.longTimeFormat, services_.settings);
+  const QString dateFormat = ToQtDateFormat(ShortDayDateFormat(services_.settings), services_.settings);
+  const QString timeFormat = ToQtDateFormat(services_.settings.longTimeFormat, services_.settings);
   DateTimePickerDate->setDisplayFormat(dateFormat);
   DateTimePickerDate->setMinimumDate(QDate(100, 1, 1));
   DateTimePickerTime->setDisplayFormat(timeFormat);

@@ -2,21 +2,13 @@
 
 #include <cstddef>
 
+#include "base/Ascii.h"
+
 namespace almanex {
 
 namespace {
 
-char ToLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (ToLower(text[i]) != prefix[i]) return false;
-  }
-  return true;
-}
 
 // Qt quotes literal text in single quotes; a single quote itself is written twice.
 void AppendLiteral(QString& out, std::string_view text) {
@@ -34,9 +26,9 @@ QString ToQtDateFormat(std::string_view pattern, const FormatSettings& settings)
   std::size_t at = 0;
   while (at < pattern.size()) {
     const char first = pattern[at];
-    const char letter = ToLower(first);
+    const char letter = ToLowerAscii(first);
     std::size_t run = 1;
-    while (at + run < pattern.size() && ToLower(pattern[at + run]) == letter) ++run;
+    while (at + run < pattern.size() && ToLowerAscii(pattern[at + run]) == letter) ++run;
     switch (letter) {
       case '\'':
       case '"': {
@@ -86,13 +78,15 @@ QString ToQtDateFormat(std::string_view pattern, const FormatSettings& settings)
         break;
       case 'a': {
         const std::string_view rest = pattern.substr(at);
-        if (StartsWithNoCase(rest, "am/pm")) {
-          out += QStringLiteral("ap");
+        // "AM/PM" shows the capital texts, "am/pm" the small ones, as the program's formatter does.
+        const QString amPm = first == 'A' ? QStringLiteral("AP") : QStringLiteral("ap");
+        if (StartsWithIgnoringAsciiCase(rest, "am/pm")) {
+          out += amPm;
           run = 5;
-        } else if (StartsWithNoCase(rest, "a/p")) {
-          out += QStringLiteral("ap");
+        } else if (StartsWithIgnoringAsciiCase(rest, "a/p")) {
+          out += amPm;
           run = 3;
-        } else if (StartsWithNoCase(rest, "ampm")) {
+        } else if (StartsWithIgnoringAsciiCase(rest, "ampm")) {
           out += QStringLiteral("AP");
           run = 4;
         } else {

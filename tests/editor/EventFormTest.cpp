@@ -332,7 +332,7 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{"FullDayNameShortened", "dddd, MMMM dd, yyyy", "ddd, MMMM dd, yyyy", "Tue, December 08, 2026"},
         FormatCase{"NoDayNameGetsOne", "dd.MM.yyyy", "dd.MM.yyyy ddd", "08.12.2026 Tue"},
         FormatCase{"ShortDayNameKept", "d. MMM yyyy (ddd)", "d. MMM yyyy (ddd)", "8. Dec 2026 (Tue)"},
-        FormatCase{"LettersAndSeparatorsQuoted", "d 'de' mmmm/yyyy", "d 'de' MMMM/yyyy ddd", "8 de December/2026 Tue"}),
+        FormatCase{"LettersAndSeparatorsQuoted", "d 'de' mmmm/yyyy", "d 'de' MMMM'/'yyyy ddd", "8 de December/2026 Tue"}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(EventDialog, MissingConfigFolderShowsTheCreationMessageAndWritesNothing) {

@@ -32,6 +32,7 @@ const FormatCase kFormatCases[] = {
     {"NonAsciiLiteral", "yyyy\"年\"m\"月\"d\"日\" ddd", "yyyy'年'M'月'd'日' ddd"},
     {"UnquotedNonAscii", "d·mm·yyyy", "d·MM·yyyy"},
     {"MinutesAfterHour", "hh:mm ampm", "hh'.'mm AP"},
+    {"AmPmKeepsItsCase", "h:nn am/pm H:nn AM/PM a/p", "h'.'mm ap h'.'mm AP ap"},
     {"FiveDaysTakeFourThenOne", "ddddd", "ddddd"},
 };
 
