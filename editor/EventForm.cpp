@@ -77,6 +77,8 @@ TFrmEvent::TFrmEvent(Services services, QWidget* parent) : QDialog(parent), serv
   setWindowTitle(QStringLiteral("Event"));
   setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+  setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+  setWindowFlag(Qt::WindowMinimizeButtonHint, false);
 
   PageControlEvent = Named(new QTabWidget(this), "PageControlEvent");
   auto* pageEvent = Named(new QWidget(PageControlEvent), "TabSheetEvent");
@@ -167,9 +169,8 @@ void TFrmEvent::BuildEventPage(QWidget* page) {
     box->setChecked(true);
     connect(box, &QCheckBox::toggled, picker, &QWidget::setEnabled);
   }
+  // A label with a buddy reads "&" as its access key, so the doubled ampersand shows as one.
   auto* labelDate = Named(new QLabel(QStringLiteral("Date && Time"), page), "LabelDate");
-  labelDate->setTextFormat(Qt::PlainText);
-  labelDate->setText(QStringLiteral("Date & Time"));  // the doubled ampersand shows as one
   labelDate->setBuddy(dateChecked_);
   ButtonGetNow = Named(new QPushButton(QStringLiteral("Now"), page), "ButtonGetNow");
   SetHint(ButtonGetNow, kNowHint);

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -294,6 +295,15 @@ TEST_F(EventDialog, SharedAccessKeyMovesTheFocusWithoutPressing) {
   EXPECT_EQ(File(), kStoredEvent);
 }
 
+// "Date && Time" shows one ampersand and takes no access key: a single "&" before the blank would show
+// as "Date _Time" and bind Alt+Space.
+TEST_F(EventDialog, DateLabelShowsOneAmpersandAndNoAccessKey) {
+  auto dialog = OpenNew();
+  auto* label = Find<QLabel>(*dialog, "LabelDate");
+  EXPECT_EQ(label->text(), "Date && Time");
+  EXPECT_TRUE(QKeySequence::mnemonic(label->text()).isEmpty());
+}
+
 TEST_F(EventDialog, StoredTypeOutsideTheListIsShownAndAddedOnOk) {
   test::WriteFileBytes(path, "[Event1]\r\nTitle=Done\r\nTypeDesc=Graduation\r\n");
   auto dialog = OpenExisting();
@@ -328,11 +338,12 @@ TEST_P(EventDialogDateFormat, PickersShowTheLongDateWithAShortDayName) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, EventDialogDateFormat,
-    ::testing::Values(
-        FormatCase{"FullDayNameShortened", "dddd, MMMM dd, yyyy", "ddd, MMMM dd, yyyy", "Tue, December 08, 2026"},
-        FormatCase{"NoDayNameGetsOne", "dd.MM.yyyy", "dd.MM.yyyy ddd", "08.12.2026 Tue"},
-        FormatCase{"ShortDayNameKept", "d. MMM yyyy (ddd)", "d. MMM yyyy (ddd)", "8. Dec 2026 (Tue)"},
-        FormatCase{"LettersAndSeparatorsQuoted", "d 'de' mmmm/yyyy", "d 'de' MMMM'/'yyyy ddd", "8 de December/2026 Tue"}),
+    ::testing::Values(FormatCase{"FullDayNameShortened", "dddd, MMMM dd, yyyy", "ddd, MMMM dd, yyyy",
+                                 "Tue, December 08, 2026"},
+                      FormatCase{"NoDayNameGetsOne", "dd.MM.yyyy", "dd.MM.yyyy ddd", "08.12.2026 Tue"},
+                      FormatCase{"ShortDayNameKept", "d. MMM yyyy (ddd)", "d. MMM yyyy (ddd)", "8. Dec 2026 (Tue)"},
+                      FormatCase{"LettersAndSeparatorsQuoted", "d 'de' mmmm/yyyy", "d 'de' MMMM'/'yyyy ddd",
+                                 "8 de December/2026 Tue"}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(EventDialog, MissingConfigFolderShowsTheCreationMessageAndWritesNothing) {
