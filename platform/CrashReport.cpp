@@ -144,8 +144,9 @@ void WriteCrashReport(int number, const siginfo_t* info) {
   Put(out, " seconds since 1970-01-01 00:00 UTC\n");
   Put(out, programDescription, programDescriptionLength);
   Put(out,
-      "\nCall Stack\nThe frames below the signal trampoline (__restore_rt) are those of the crash; addresses "
-      "are module+offset for addr2line.\n");
+      "\nCall Stack\nThe first frames are the report's own, then the signal's return into the C library; the frames "
+      "after it are those of the crash. Each frame is module(symbol+offset)[address]; addr2line -e module offset "
+      "names a line.\n");
   void* frames[kMaxFrames];
   const int count = backtrace(frames, kMaxFrames);
   backtrace_symbols_fd(frames, count, out);
