@@ -41,6 +41,7 @@ constexpr int kMaxFrames = 64;
 constexpr char kReportPrefix[] = "crash-";
 constexpr char kReportSuffix[] = ".txt";
 constexpr char kSeenSuffix[] = ".seen";
+constexpr std::size_t kKeptSeenReports = 10;
 
 // Everything the handler writes is prepared here before any crash: a handler may not allocate.
 char reportPathPrefix[4096];  // "<folder>/crash-", empty without a folder
@@ -97,6 +98,48 @@ bool AppendNumber(char* buffer, std::size_t size, unsigned long long value) {
   return Append(buffer, size, digit);
 }
 
+/// Writes `digits` decimal digits of `value`, with leading zeros.
+void PutPadded(int fd, unsigned long long value, int digits) {
+  char buffer[20];
+  for (int index = digits - 1; index >= 0; --index) {
+    buffer[index] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  }
+  Put(fd, buffer, static_cast<std::size_t>(digits));
+}
+
+}  // namespace
+
+void WriteUtcTime(int fd, long long seconds) {
+  const long long days = seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400;
+  const long long secondOfDay = seconds - days * 86400;  // [0, 86399]
+  // The civil date of a day number (days since 1970-01-01), in eras of 400 years from 0000-03-01.
+  const long long shifted = days + 719468;
+  const long long era = (shifted >= 0 ? shifted : shifted - 146096) / 146097;
+  const long long dayOfEra = shifted - era * 146097;                                                      // [0, 146096]
+  const long long yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;  // [0, 399]
+  const long long dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);             // [0, 365]
+  const long long monthIndex = (5 * dayOfYear + 2) / 153;                                                 // [0, 11]
+  const long long day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;                                       // [1, 31]
+  const long long month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;                              // [1, 12]
+  const long long year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+  if (year < 0 || year > 9999) return;
+  PutPadded(fd, static_cast<unsigned long long>(year), 4);
+  Put(fd, "-");
+  PutPadded(fd, static_cast<unsigned long long>(month), 2);
+  Put(fd, "-");
+  PutPadded(fd, static_cast<unsigned long long>(day), 2);
+  Put(fd, " ");
+  PutPadded(fd, static_cast<unsigned long long>(secondOfDay / 3600), 2);
+  Put(fd, ":");
+  PutPadded(fd, static_cast<unsigned long long>(secondOfDay / 60 % 60), 2);
+  Put(fd, ":");
+  PutPadded(fd, static_cast<unsigned long long>(secondOfDay % 60), 2);
+  Put(fd, " UTC");
+}
+
+namespace {
+
 /// Copies /proc/self/maps to `fd` through a buffer on the stack.
 void PutMappedFiles(int fd) {
   const int maps = open("/proc/self/maps", O_RDONLY | O_CLOEXEC);
@@ -140,8 +183,10 @@ void WriteCrashReport(int number, const siginfo_t* info) {
     }
   }
   Put(out, "Time: ");
+  WriteUtcTime(out, static_cast<long long>(now.tv_sec));
+  Put(out, " (");
   PutNumber(out, static_cast<unsigned long long>(now.tv_sec));
-  Put(out, " seconds since 1970-01-01 00:00 UTC\n");
+  Put(out, ")\n");
   Put(out, programDescription, programDescriptionLength);
   Put(out,
       "\nCall Stack\nThe first frames are the report's own, then the signal's return into the C library; the frames "
@@ -310,16 +355,21 @@ bool InstallFatalSignalHandler() {
 
 void ForgoAbortReport() { SetDefaultAction(SIGABRT); }
 
-std::vector<std::string> UnseenCrashReports(const std::string& folder) {
-  struct Found {
-    fs::file_time_type time;
-    std::string path;
-  };
+namespace {
+
+struct FoundReport {
+  fs::file_time_type time;
+  std::string path;
+};
+
+/// The files of `folder` named "crash-*" + `suffix`, the newest first.
+std::vector<std::string> ReportsEndingWith(const std::string& folder, std::string_view suffix) {
+  using Found = FoundReport;
   std::vector<Found> found;
   std::error_code error;
   for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
     const std::string name = entry->path().filename().string();
-    if (name.rfind(kReportPrefix, 0) != 0 || !EndsWith(name, kReportSuffix)) continue;
+    if (name.rfind(kReportPrefix, 0) != 0 || !EndsWith(name, suffix)) continue;
     std::error_code entryError;
     if (!entry->is_regular_file(entryError)) continue;
     found.push_back({entry->last_write_time(entryError), entry->path().string()});
@@ -331,6 +381,12 @@ std::vector<std::string> UnseenCrashReports(const std::string& folder) {
   paths.reserve(found.size());
   for (Found& report : found) paths.push_back(std::move(report.path));
   return paths;
+}
+
+}  // namespace
+
+std::vector<std::string> UnseenCrashReports(const std::string& folder) {
+  return ReportsEndingWith(folder, kReportSuffix);
 }
 
 void SetCrashReportViewer(CrashReportViewer* viewer) { installedViewer.store(viewer); }
@@ -351,6 +407,10 @@ bool OfferPreviousCrashReport() {
       const std::string seen = report + kSeenSuffix;
       if (std::rename(report.c_str(), seen.c_str()) == 0 && report == reports.front()) shownPath = seen;
     }
+    // Reports offered long ago go, so that a program that crashes often does not fill the folder.
+    const std::vector<std::string> seen =
+        ReportsEndingWith(CrashReportFolder(), std::string(kReportSuffix) + kSeenSuffix);
+    for (std::size_t index = kKeptSeenReports; index < seen.size(); ++index) std::remove(seen[index].c_str());
     try {
       CurrentMessageBoxPresenter().Show(
           MessageBoxRequest{PreviousCrashNotice(shownPath), "Information", MessageIcon::Information});

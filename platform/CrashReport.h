@@ -21,6 +21,9 @@ bool InstallFatalSignalHandler();
 /// Gives SIGABRT its default action back: the terminate handler calls it once the user has seen the
 /// failure, so that the abort that follows leaves no second report.
 void ForgoAbortReport();
+/// Writes "yyyy-mm-dd hh:mm:ss UTC" of a count of seconds since 1970 (years 0 to 9999) to `fd`, with
+/// write(2) and arithmetic only, so that a signal handler may call it.
+void WriteUtcTime(int fd, long long seconds);
 /// "SIGSEGV" and so on; "signal" for a number it does not know.
 const char* FatalSignalName(int signalNumber);
 
@@ -42,7 +45,8 @@ std::string PreviousCrashNotice(const std::string& path);
 
 /// Called at start once the main window exists: when the folder holds a report not offered yet, a box
 /// says that the previous run ended abnormally and where its report is, then the newest report is shown.
-/// Every report found is then marked as offered (renamed to *.seen), so each is offered once. Returns
+/// Every report found is then marked as offered (renamed to *.seen), so each is offered once; of the
+/// reports offered, the ten newest are kept. Returns
 /// whether a report was offered. Never throws.
 bool OfferPreviousCrashReport();
 

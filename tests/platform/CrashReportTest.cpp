@@ -6,7 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <optional>
 #include <ostream>
@@ -141,6 +143,35 @@ TEST(Restart, EndsInOrderThenStartsTheSameProgramWithTheSameArguments) {
             "started again: restart two words --third\n");
 }
 
+/// What WriteUtcTime writes for `seconds`, read back through a pipe.
+std::string UtcTimeText(long long seconds) {
+  int pipeEnds[2];
+  if (pipe(pipeEnds) != 0) return "no pipe";
+  WriteUtcTime(pipeEnds[1], seconds);
+  close(pipeEnds[1]);
+  std::string text;
+  char buffer[64];
+  for (ssize_t count; (count = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) text.append(buffer, count);
+  close(pipeEnds[0]);
+  return text;
+}
+
+TEST(CrashReportTime, AgreesWithGmtimeFrom1900To2200) {
+  // Steps of 7 hours 13 minutes 11 seconds reach every day, every month end, leap days and the century
+  // rules, at ever-changing times of day.
+  constexpr long long kStep = 7 * 3600 + 13 * 60 + 11;
+  for (long long seconds = -2208988800LL; seconds < 7258118400LL; seconds += kStep) {
+    const time_t value = static_cast<time_t>(seconds);
+    tm civil{};
+    gmtime_r(&value, &civil);
+    char expected[64];
+    std::strftime(expected, sizeof expected, "%Y-%m-%d %H:%M:%S UTC", &civil);
+    ASSERT_EQ(UtcTimeText(seconds), expected) << seconds;
+  }
+  EXPECT_EQ(UtcTimeText(0), "1970-01-01 00:00:00 UTC");
+  EXPECT_EQ(UtcTimeText(951782400), "2000-02-29 00:00:00 UTC");
+}
+
 TEST(CrashReportFolder, FollowsTheStateHomeAndIgnoresARelativeOne) {
   const char* old = std::getenv("XDG_STATE_HOME");
   const std::string saved = old != nullptr ? old : "";
@@ -213,6 +244,23 @@ TEST_F(PreviousCrashOffer, TheNewestReportIsOfferedOnceAndEveryReportFoundIsMark
   EXPECT_TRUE(OfferPreviousCrashReport());
   ASSERT_EQ(viewer.shown.size(), 2U);
   EXPECT_EQ(viewer.shown[1].second, "third");
+}
+
+TEST_F(PreviousCrashOffer, KeepsOnlyTheTenNewestReportsOfferedBefore) {
+  for (int index = 0; index < 12; ++index) {
+    WriteReport("crash-" + std::to_string(index) + "-1.txt.seen", "old", 1000 - index);
+  }
+  WriteReport("crash-99-1.txt", "new", 1);
+  EXPECT_TRUE(OfferPreviousCrashReport());
+  std::vector<std::string> kept;
+  for (const auto& entry : std::filesystem::directory_iterator(state.Folder())) {
+    kept.push_back(entry.path().filename().string());
+  }
+  std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(kept, (std::vector<std::string>{"crash-10-1.txt.seen", "crash-11-1.txt.seen", "crash-3-1.txt.seen",
+                                            "crash-4-1.txt.seen", "crash-5-1.txt.seen", "crash-6-1.txt.seen",
+                                            "crash-7-1.txt.seen", "crash-8-1.txt.seen", "crash-9-1.txt.seen",
+                                            "crash-99-1.txt.seen"}));
 }
 
 }  // namespace
