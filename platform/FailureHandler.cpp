@@ -197,8 +197,8 @@ void RestartAtExit() {
 
 /// Where the stack of a report was taken, as the first line of its page.
 constexpr char kCaughtStackNote[] =
-    "Taken where the failure was caught (an event delivery of the program); the frames of the throw itself "
-    "have been unwound.\n";
+    "Taken where the failure was caught (for an event, where the program delivered it); the frames of the "
+    "throw itself have been unwound.\n";
 constexpr char kThrowStackNote[] =
     "Taken in the terminate handler: the innermost frames are those of the throw, nothing was unwound.\n";
 
