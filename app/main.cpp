@@ -6,6 +6,7 @@
 #include "AlmanexApplication.h"
 #include "MainForm.h"
 #include "SingleInstance.h"
+#include "platform/CrashReport.h"
 #include "platform/FailureHandler.h"
 #include "platform/SessionEnd.h"
 #include "platform/core/DebugAgentUnit.h"
@@ -24,7 +25,7 @@ int main(int argc, char** argv) {
   almanex::SingleInstance instance;
   if (instance.IsPreviousInstanceRunning()) return 0;
 
-  almanex::InstallTerminateHandler();
+  almanex::InstallFailureHandlers();
   almanex::DebugAgentTraceSink traceSink;
   almanex::SetTracer(&traceSink);
 
@@ -38,7 +39,10 @@ int main(int argc, char** argv) {
                    &almanex::TFrmMain::WMQueryEndSession);
   // A later start asks for the window: shown, restored when minimised, raised.
   QObject::connect(&instance, &almanex::SingleInstance::ShowRequested, form.ActionShow, &QAction::trigger);
+  // A restart after an unexpected failure first ends the program as at the end of the session.
+  almanex::SetOrderlyEnd([&form] { form.WMQueryEndSession(); });
   if (!form.HasTray()) form.show();
+  almanex::OfferPreviousCrashReport();
   const int status = QApplication::exec();
   almanex::SetTracer(nullptr);
   return status;

@@ -5,6 +5,7 @@
 #include <QString>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/CommUnit.h"
@@ -53,15 +54,23 @@ class RecordingFailureDialogs final : public FailureDialogPresenter {
   ~RecordingFailureDialogs() override { SetFailureDialogPresenter(nullptr); }
   RecordingFailureDialogs(const RecordingFailureDialogs&) = delete;
   RecordingFailureDialogs& operator=(const RecordingFailureDialogs&) = delete;
-  FailureChoice Show(const std::string& message, const std::string& report) override {
-    messages.push_back(message);
-    reports.push_back(report);
+  FailureChoice Show(const FailureReport& report) override {
+    messages.push_back(report.message);
+    reports.push_back(report.Text());
+    shown.push_back(report);
+    threads.push_back(std::this_thread::get_id());
     return answer_;
   }
   void Quit() override { ++quits; }
+  void Restart(RestartWay way) override { restarts.push_back(way); }
   std::vector<std::string> messages;
+  /// The whole text of each report, as "Copy report" copies it.
   std::vector<std::string> reports;
+  std::vector<FailureReport> shown;
+  /// The thread each dialog was shown on.
+  std::vector<std::thread::id> threads;
   int quits = 0;
+  std::vector<RestartWay> restarts;
 
  private:
   FailureChoice answer_;
