@@ -26,6 +26,9 @@ class TempDir {
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, std::string_view bytes);
 bool FileExists(const std::string& path);
+/// The lines of one INI section, header included, as the file holds them (CRLF line ends); "" when the
+/// header is not there.
+std::string SectionBytes(const std::string& file, const std::string& header);
 
 /// Local date-time from its fields, for readable test tables.
 double MakeDateTime(int year, unsigned month, unsigned day, unsigned hour = 0, unsigned minute = 0, unsigned second = 0,

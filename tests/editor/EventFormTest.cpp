@@ -31,15 +31,7 @@ namespace almanex {
 namespace {
 
 using test::MakeDateTime;
-
-/// The lines of one section, header included, as the file holds them.
-std::string SectionBytes(const std::string& file, const std::string& header) {
-  const std::size_t begin = file.find(header + "\r\n");
-  if (begin == std::string::npos) return "";
-  std::size_t end = file.find("\r\n[", begin);
-  end = end == std::string::npos ? file.size() : end + 2;
-  return file.substr(begin, end - begin);
-}
+using test::SectionBytes;
 
 class EventDialog : public ::testing::Test {
  protected:
@@ -328,11 +320,12 @@ TEST_P(EventDialogDateFormat, PickersShowTheLongDateWithAShortDayName) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, EventDialogDateFormat,
-    ::testing::Values(
-        FormatCase{"FullDayNameShortened", "dddd, MMMM dd, yyyy", "ddd, MMMM dd, yyyy", "Tue, December 08, 2026"},
-        FormatCase{"NoDayNameGetsOne", "dd.MM.yyyy", "dd.MM.yyyy ddd", "08.12.2026 Tue"},
-        FormatCase{"ShortDayNameKept", "d. MMM yyyy (ddd)", "d. MMM yyyy (ddd)", "8. Dec 2026 (Tue)"},
-        FormatCase{"LettersAndSeparatorsQuoted", "d 'de' mmmm/yyyy", "d 'de' MMMM'/'yyyy ddd", "8 de December/2026 Tue"}),
+    ::testing::Values(FormatCase{"FullDayNameShortened", "dddd, MMMM dd, yyyy", "ddd, MMMM dd, yyyy",
+                                 "Tue, December 08, 2026"},
+                      FormatCase{"NoDayNameGetsOne", "dd.MM.yyyy", "dd.MM.yyyy ddd", "08.12.2026 Tue"},
+                      FormatCase{"ShortDayNameKept", "d. MMM yyyy (ddd)", "d. MMM yyyy (ddd)", "8. Dec 2026 (Tue)"},
+                      FormatCase{"LettersAndSeparatorsQuoted", "d 'de' mmmm/yyyy", "d 'de' MMMM'/'yyyy ddd",
+                                 "8 de December/2026 Tue"}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(EventDialog, MissingConfigFolderShowsTheCreationMessageAndWritesNothing) {
