@@ -22,15 +22,10 @@ namespace almanex {
 namespace {
 
 using Step = test::FaultyOperations::Step;
+using test::FolderEntries;
 
 constexpr std::string_view kOldBytes = "old bytes\r\nof the file\r\n";
 const std::string kNewBytes(10000, 'n');  // several short writes when the writes are cut into chunks
-
-std::set<std::string> FolderEntries(const std::string& folder) {
-  std::set<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename().string());
-  return names;
-}
 
 struct stat StatOf(const std::string& path) {
   struct stat info {};

@@ -1,6 +1,7 @@
 #pragma once
 // Small helpers shared by the tests: temporary folders, file bytes, date-times.
 
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,8 @@ class TempDir {
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, std::string_view bytes);
 bool FileExists(const std::string& path);
+/// The names in a folder, sorted.
+std::set<std::string> FolderEntries(const std::string& folder);
 /// The lines of one INI section, header included, as the file holds them (CRLF line ends); "" when the
 /// header is not there.
 std::string SectionBytes(const std::string& file, const std::string& header);

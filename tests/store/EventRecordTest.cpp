@@ -10,7 +10,6 @@
 #include "store/EventRecord.h"
 #include "tests/common/StoreFakes.h"
 #include "tests/common/TestSupport.h"
-#include "tests/store/StoreTestSupport.h"
 
 namespace almanex {
 namespace {
