@@ -11,7 +11,8 @@ namespace almanex {
 /// overlong forms, surrogates and code points above U+10FFFF are invalid.
 std::size_t Utf8SequenceLength(std::string_view text, std::size_t index);
 bool IsValidUtf8(std::string_view text);
-/// Appends a code point below U+10000 as UTF-8.
+/// Appends a code point up to U+10FFFF as UTF-8, in one to four bytes. A surrogate is encoded as it
+/// stands (three bytes no UTF-8 check accepts); callers that read UTF-16 pair or replace them first.
 void AppendUtf8(std::string& out, char32_t code);
 /// Bytes in Windows-1252 as UTF-8; the five bytes it leaves undefined become the C1 controls of the
 /// same number, as the Windows conversion does.

@@ -87,6 +87,62 @@ class Reader {
   QSettings& file_;
 };
 
+/// Writes the keys of the group the way Reader reads them back.
+class Writer {
+ public:
+  explicit Writer(QSettings& file) : file_(file) {}
+
+  void Bool(const char* key, bool value) const { file_.setValue(QLatin1String(key), value ? 1 : 0); }
+  void Number(const char* key, double /*minimum*/, double /*maximum*/, double value) const {
+    file_.setValue(QLatin1String(key), QString::number(value));
+  }
+  void String(const char* key, const QString& value) const { file_.setValue(QLatin1String(key), value); }
+  void Alignment(const char* key, PrintAlignment value) const {
+    file_.setValue(QLatin1String(key), static_cast<int>(value));
+  }
+  void Font(const char* key, const PrintFont& value) const { file_.setValue(QLatin1String(key), FontText(value)); }
+
+ private:
+  QSettings& file_;
+};
+
+/// Every key of the group but Orientation with its field and, for numbers, the range a read accepts, in the
+/// order a save writes them. Settings is GridPrintSettings for a read and const GridPrintSettings for a save.
+template <typename Settings, typename Access>
+void ForEachKey(Settings& settings, const Access& access) {
+  access.Bool("CellBorders", settings.cellBorders);
+  access.Bool("OuterBorder", settings.outerBorder);
+  access.Number("BorderWidthMm", 0.05, 2, settings.borderWidthMm);
+  access.Bool("RepeatTitleRow", settings.repeatTitleRow);
+  access.Bool("RepeatFixedColumn", settings.repeatFixedColumn);
+  access.Bool("PrintBands", settings.printBands);
+  access.Bool("PrintCellColours", settings.printCellColours);
+  access.Bool("FitToPageWidth", settings.fitToPageWidth);
+  access.Font("CellFont", settings.cellFont);
+  access.Font("TitleRowFont", settings.titleRowFont);
+  access.Font("HeaderFont", settings.headerFont);
+  access.Font("FooterFont", settings.footerFont);
+  access.Bool("PrintDate", settings.printDate);
+  access.String("DateFormat", settings.dateFormat);
+  access.Bool("PrintTime", settings.printTime);
+  access.String("TimeFormat", settings.timeFormat);
+  access.Alignment("DateTimeAlignment", settings.dateTimeAlignment);
+  access.Bool("PrintTitle", settings.printTitle);
+  access.String("Title", settings.title);
+  access.Alignment("TitleAlignment", settings.titleAlignment);
+  access.Bool("PrintPageNumbers", settings.printPageNumbers);
+  access.String("PageNumberPrefix", settings.pageNumberPrefix);
+  access.String("PageNumberSeparator", settings.pageNumberSeparator);
+  access.Alignment("PageNumberAlignment", settings.pageNumberAlignment);
+  access.Number("LeftMarginMm", 0, 100, settings.leftMarginMm);
+  access.Number("TopMarginMm", 0, 100, settings.topMarginMm);
+  access.Number("RightMarginMm", 0, 100, settings.rightMarginMm);
+  access.Number("BottomMarginMm", 0, 100, settings.bottomMarginMm);
+  access.Number("TitleSpacingMm", 0, 50, settings.titleSpacingMm);
+  access.Number("FooterSpacingMm", 0, 50, settings.footerSpacingMm);
+  access.Number("CellPaddingMm", 0, 50, settings.cellPaddingMm);
+}
+
 }  // namespace
 
 QString PageNumberText(const GridPrintSettings& settings, int page, int pageCount) {
@@ -109,42 +165,7 @@ QString SavePrintSettings(const GridPrintSettings& settings, const QString& path
   file.clear();
   file.beginGroup(QLatin1String(kGroup));
   file.setValue(QLatin1String(kFormatKey), kFormatVersion);
-  const auto flag = [&](const char* key, bool value) { file.setValue(QLatin1String(key), value ? 1 : 0); };
-  const auto number = [&](const char* key, double value) { file.setValue(QLatin1String(key), QString::number(value)); };
-  const auto alignment = [&](const char* key, PrintAlignment value) {
-    file.setValue(QLatin1String(key), static_cast<int>(value));
-  };
-  flag("CellBorders", settings.cellBorders);
-  flag("OuterBorder", settings.outerBorder);
-  number("BorderWidthMm", settings.borderWidthMm);
-  flag("RepeatTitleRow", settings.repeatTitleRow);
-  flag("RepeatFixedColumn", settings.repeatFixedColumn);
-  flag("PrintBands", settings.printBands);
-  flag("PrintCellColours", settings.printCellColours);
-  flag("FitToPageWidth", settings.fitToPageWidth);
-  file.setValue(QStringLiteral("CellFont"), FontText(settings.cellFont));
-  file.setValue(QStringLiteral("TitleRowFont"), FontText(settings.titleRowFont));
-  file.setValue(QStringLiteral("HeaderFont"), FontText(settings.headerFont));
-  file.setValue(QStringLiteral("FooterFont"), FontText(settings.footerFont));
-  flag("PrintDate", settings.printDate);
-  file.setValue(QStringLiteral("DateFormat"), settings.dateFormat);
-  flag("PrintTime", settings.printTime);
-  file.setValue(QStringLiteral("TimeFormat"), settings.timeFormat);
-  alignment("DateTimeAlignment", settings.dateTimeAlignment);
-  flag("PrintTitle", settings.printTitle);
-  file.setValue(QStringLiteral("Title"), settings.title);
-  alignment("TitleAlignment", settings.titleAlignment);
-  flag("PrintPageNumbers", settings.printPageNumbers);
-  file.setValue(QStringLiteral("PageNumberPrefix"), settings.pageNumberPrefix);
-  file.setValue(QStringLiteral("PageNumberSeparator"), settings.pageNumberSeparator);
-  alignment("PageNumberAlignment", settings.pageNumberAlignment);
-  number("LeftMarginMm", settings.leftMarginMm);
-  number("TopMarginMm", settings.topMarginMm);
-  number("RightMarginMm", settings.rightMarginMm);
-  number("BottomMarginMm", settings.bottomMarginMm);
-  number("TitleSpacingMm", settings.titleSpacingMm);
-  number("FooterSpacingMm", settings.footerSpacingMm);
-  number("CellPaddingMm", settings.cellPaddingMm);
+  ForEachKey(settings, Writer(file));
   file.setValue(QStringLiteral("Orientation"), settings.orientation == QPageLayout::Landscape
                                                    ? QStringLiteral("Landscape")
                                                    : QStringLiteral("Portrait"));
@@ -170,37 +191,7 @@ LoadedPrintSettings LoadPrintSettings(const QString& path, const GridPrintSettin
   }
   GridPrintSettings& settings = result.settings;
   const Reader read(file);
-  read.Bool("CellBorders", settings.cellBorders);
-  read.Bool("OuterBorder", settings.outerBorder);
-  read.Number("BorderWidthMm", 0.05, 2, settings.borderWidthMm);
-  read.Bool("RepeatTitleRow", settings.repeatTitleRow);
-  read.Bool("RepeatFixedColumn", settings.repeatFixedColumn);
-  read.Bool("PrintBands", settings.printBands);
-  read.Bool("PrintCellColours", settings.printCellColours);
-  read.Bool("FitToPageWidth", settings.fitToPageWidth);
-  read.Font("CellFont", settings.cellFont);
-  read.Font("TitleRowFont", settings.titleRowFont);
-  read.Font("HeaderFont", settings.headerFont);
-  read.Font("FooterFont", settings.footerFont);
-  read.Bool("PrintDate", settings.printDate);
-  read.String("DateFormat", settings.dateFormat);
-  read.Bool("PrintTime", settings.printTime);
-  read.String("TimeFormat", settings.timeFormat);
-  read.Alignment("DateTimeAlignment", settings.dateTimeAlignment);
-  read.Bool("PrintTitle", settings.printTitle);
-  read.String("Title", settings.title);
-  read.Alignment("TitleAlignment", settings.titleAlignment);
-  read.Bool("PrintPageNumbers", settings.printPageNumbers);
-  read.String("PageNumberPrefix", settings.pageNumberPrefix);
-  read.String("PageNumberSeparator", settings.pageNumberSeparator);
-  read.Alignment("PageNumberAlignment", settings.pageNumberAlignment);
-  read.Number("LeftMarginMm", 0, 100, settings.leftMarginMm);
-  read.Number("TopMarginMm", 0, 100, settings.topMarginMm);
-  read.Number("RightMarginMm", 0, 100, settings.rightMarginMm);
-  read.Number("BottomMarginMm", 0, 100, settings.bottomMarginMm);
-  read.Number("TitleSpacingMm", 0, 50, settings.titleSpacingMm);
-  read.Number("FooterSpacingMm", 0, 50, settings.footerSpacingMm);
-  read.Number("CellPaddingMm", 0, 50, settings.cellPaddingMm);
+  ForEachKey(settings, read);
   QString orientation;
   read.String("Orientation", orientation);
   if (orientation.compare(u"Landscape", Qt::CaseInsensitive) == 0) {

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "base/Ascii.h"
+#include "base/TextEncoding.h"
 
 namespace almanex {
 
@@ -233,24 +234,6 @@ std::optional<Block> FindChild(std::span<const std::uint8_t> bytes, const Block&
   return std::nullopt;
 }
 
-void AppendUtf8CodePoint(std::string& out, char32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
 /// "%.4X": four hexadecimal digits, capitals above 9.
 std::string Hex4(std::uint16_t value) {
   std::array<char, 8> text{};
@@ -293,12 +276,12 @@ std::string Utf16ValueToUtf8(std::span<const std::uint8_t> value) {
     if (unit >= 0xD800 && unit <= 0xDBFF && at + 4 <= value.size()) {
       const char32_t low = Word(value, at + 2);
       if (low >= 0xDC00 && low <= 0xDFFF) {
-        AppendUtf8CodePoint(text, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+        AppendUtf8(text, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
         at += 2;
         continue;
       }
     }
-    AppendUtf8CodePoint(text, (unit >= 0xD800 && unit <= 0xDFFF) ? 0xFFFD : unit);
+    AppendUtf8(text, (unit >= 0xD800 && unit <= 0xDFFF) ? 0xFFFD : unit);
   }
   return text;
 }

@@ -13,33 +13,18 @@
 #include "base/Trace.h"
 #include "store/IniFile.h"
 #include "tests/common/Fakes.h"
+#include "tests/common/ReminderTestSupport.h"
 #include "tests/common/StoreFakes.h"
 #include "tests/common/TestSupport.h"
 
 namespace almanex {
 namespace {
 
+using test::DailyEvent;
+using test::Dec;
 using test::MakeDateTime;
-
-// The test day is Tuesday 8 December 2026; the 9th is the next day.
-DateTime Dec(unsigned day, unsigned hour, unsigned minute = 0, unsigned second = 0, unsigned millisecond = 0) {
-  return MakeDateTime(2026, 12, day, hour, minute, second, millisecond);
-}
-
-// An event due every day from 1 January 2026, reminded at `remindTime` (the long time form), with its
-// `Reminded` mark; `extra` lines go at the end of the section.
-std::string DailyEvent(const std::string& section, const std::string& title, const std::string& remindTime,
-                       const std::string& extra = "", const std::string& reminded = "0") {
-  return "[" + section + "]\r\nTitle=" + title +
-         "\r\nDate=1/1/2027\r\nTime=12:00:00 AM\r\nTypeDesc=Birthday\r\nRemindTime=" + remindTime +
-         "\r\nReminded=" + reminded + "\r\nRPStartDate=1/1/2026\r\nRPRecurrenceType=0\r\nRPInterval=1\r\n" + extra;
-}
-
-// Moments compared to the millisecond: a date plus a parsed time and MakeDateTime may differ in the last bit.
-long long Ms(DateTime value) { return std::llround(value * kMillisecondsPerDay); }
-
-// A section with the given lines only.
-std::string Section(const std::string& section, const std::string& lines) { return "[" + section + "]\r\n" + lines; }
+using test::Ms;
+using test::Section;
 
 using test::RecordingBalloons;
 

@@ -16,20 +16,16 @@
 #include "base/Trace.h"
 #include "tests/common/StoreFakes.h"
 #include "tests/common/TestSupport.h"
+#include "tests/common/TraceFakes.h"
 
 namespace almanex {
 namespace {
 
 using Step = test::FaultyOperations::Step;
+using test::FolderEntries;
 
 constexpr std::string_view kOldBytes = "old bytes\r\nof the file\r\n";
 const std::string kNewBytes(10000, 'n');  // several short writes when the writes are cut into chunks
-
-std::set<std::string> FolderEntries(const std::string& folder) {
-  std::set<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename().string());
-  return names;
-}
 
 struct stat StatOf(const std::string& path) {
   struct stat info {};
@@ -103,15 +99,7 @@ TEST(AtomicFile, ShortWritesAreContinuedAndOneReplaceSyncsFileAndFolder) {
 // After the rename the new bytes are the file: a failed folder sync cannot undo that, so it is no
 // failed write (which promises an untouched old file), but it is not silent either.
 TEST(AtomicFile, FailedFolderSyncAfterTheRenameIsTracedNotFailed) {
-  struct Lines final : TraceSink {
-    Lines() { SetTracer(this); }
-    ~Lines() override { SetTracer(nullptr); }
-    bool Send(std::string_view source, FunctionRef<std::string()> message) override {
-      sent.push_back(std::string(source) + ": " + message());
-      return true;
-    }
-    std::vector<std::string> sent;
-  } trace;
+  test::RecordingTrace trace;
   test::TempDir dir;
   const std::string path = dir.File("file.ini");
   test::WriteFileBytes(path, kOldBytes);
@@ -121,10 +109,10 @@ TEST(AtomicFile, FailedFolderSyncAfterTheRenameIsTracedNotFailed) {
   EXPECT_TRUE(Write(path, kNewBytes, &operations));
   EXPECT_EQ(operations.fsyncs, 2);
   EXPECT_EQ(test::ReadFileBytes(path), kNewBytes);
-  ASSERT_EQ(trace.sent.size(), 1u);
-  EXPECT_NE(trace.sent[0].find("AtomicFile: " + path + ": replaced, but the folder could not be synced"),
-            std::string::npos)
-      << trace.sent[0];
+  ASSERT_EQ(trace.lines.size(), 1u);
+  EXPECT_EQ(trace.lines[0].source, "AtomicFile");
+  EXPECT_NE(trace.lines[0].message.find(path + ": replaced, but the folder could not be synced"), std::string::npos)
+      << trace.lines[0].message;
 }
 
 TEST(AtomicFile, AnExistingFileKeepsItsModeAndANewOneTakesTheCallersOrTheUmask) {

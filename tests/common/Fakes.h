@@ -1,6 +1,6 @@
 #pragma once
-// Recording stand-ins for the program's seams: boxes, balloons, the failure dialog, the tray and the popup
-// window, and the trace channel. Header-only, for tests that link the platform library.
+// Recording stand-ins for the program's seams: boxes, the shell launcher, balloons, the failure dialog, the tray and
+// the popup window, and the trace channel. Header-only, for tests that link the platform library.
 
 #include <QString>
 #include <functional>
@@ -11,6 +11,7 @@
 #include "platform/CommUnit.h"
 #include "platform/FailureHandler.h"
 #include "platform/Notifier.h"
+#include "platform/ShellUnit.h"
 #include "tests/common/TraceFakes.h"
 
 namespace almanex::test {
@@ -29,6 +30,17 @@ class RecordingMessageBoxes final : public MessageBoxPresenter {
   std::vector<MessageBoxRequest> boxes;
   /// Called after each box is recorded, to note what else had happened by then.
   std::function<void()> onShow;
+};
+
+/// Records the links handed to the shell and answers each with `result`; install it with SetShellLauncher.
+class RecordingShellLauncher final : public ShellLauncher {
+ public:
+  int Launch(const std::string& link) override {
+    links.push_back(link);
+    return result;
+  }
+  std::vector<std::string> links;
+  int result = kShellSuccess;
 };
 
 /// Records every balloon (notice or reminder), its texts as UTF-8.

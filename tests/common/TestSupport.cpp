@@ -48,6 +48,20 @@ void WriteFileBytes(const std::string& path, std::string_view bytes) {
 
 bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
 
+std::set<std::string> FolderEntries(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename().string());
+  return names;
+}
+
+std::string SectionBytes(const std::string& file, const std::string& header) {
+  const std::size_t begin = file.find(header + "\r\n");
+  if (begin == std::string::npos) return "";
+  std::size_t end = file.find("\r\n[", begin);
+  end = end == std::string::npos ? file.size() : end + 2;
+  return file.substr(begin, end - begin);
+}
+
 double MakeDateTime(int year, unsigned month, unsigned day, unsigned hour, unsigned minute, unsigned second,
                     unsigned millisecond) {
   using namespace std::chrono;

@@ -1,6 +1,7 @@
 #pragma once
 // Small helpers shared by the tests: temporary folders, file bytes, date-times.
 
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,11 @@ class TempDir {
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, std::string_view bytes);
 bool FileExists(const std::string& path);
+/// The names in a folder, sorted.
+std::set<std::string> FolderEntries(const std::string& folder);
+/// The lines of one INI section, header included, as the file holds them (CRLF line ends); "" when the
+/// header is not there.
+std::string SectionBytes(const std::string& file, const std::string& header);
 
 /// Local date-time from its fields, for readable test tables.
 double MakeDateTime(int year, unsigned month, unsigned day, unsigned hour = 0, unsigned minute = 0, unsigned second = 0,
@@ -39,5 +45,20 @@ inline FormatSettings ExampleFormatSettings() {
   settings.longTimeFormat = "hh:nn:ss";
   return settings;
 }
+
+/// The interval report of the worked example, event 10 February 2024 06:00 and now 1 June 2025 18:30,
+/// in ExampleFormatSettings(), as a plain text with LF line ends (the dialog's Details page, almanex-cli).
+inline constexpr const char* kWorkedIntervalReport =
+    "Formula: Delta = End Time - Start Time\n"
+    "Start Time: [Saturday, 10 February 2024 06:00:00] \n"
+    "End Time:   [Sunday, 1 June 2025 18:30:00] \n"
+    "The duration(delta) is [477] days, [12] hours, [30] minutes and [0] seconds.\n"
+    "Delta(the difference between Start Time & End Time) can also be converted to one of these time units: \n"
+    "Seconds: 41,257,800, Minutes: 687,630.00, Hours: 11,460.50, Days: 477.52, Weeks: 68.22, Months: 15.69, "
+    "Years: 1.31  \n"
+    "Sunday: 68, Monday: 68, Tuesday: 68, Wednesday: 68, Thursday: 68, Friday: 68, Saturday: 69 \n"
+    "Weekday: 340, Weekend day: 137 \n"
+    "Jan: 1, Feb: 2, Mar: 2, Apr: 2, May: 2, Jun: 2, Jul: 1, Aug: 1, Sep: 1, Oct: 1, Nov: 1, Dec: 1\n"
+    "Day 28th: 16, Day 29th: 15, Day 30th: 14, Day 31th: 9\n";
 
 }  // namespace almanex::test

@@ -32,15 +32,7 @@ namespace almanex {
 namespace {
 
 using test::MakeDateTime;
-
-/// The lines of one section, header included, as the file holds them.
-std::string SectionBytes(const std::string& file, const std::string& header) {
-  const std::size_t begin = file.find(header + "\r\n");
-  if (begin == std::string::npos) return "";
-  std::size_t end = file.find("\r\n[", begin);
-  end = end == std::string::npos ? file.size() : end + 2;
-  return file.substr(begin, end - begin);
-}
+using test::SectionBytes;
 
 class EventDialog : public ::testing::Test {
  protected:
@@ -458,18 +450,7 @@ TEST_F(EventDialog, DetailsPageShowsTheIntervalReportInItsColours) {
   EXPECT_EQ(Find<QTabWidget>(*dialog, "PageControlEvent")->currentIndex(), 2);
   auto* editor = Find<QTextEdit>(*dialog, "Editor");
   EXPECT_TRUE(editor->isReadOnly());
-  EXPECT_EQ(editor->toPlainText().toStdString(),
-            "Formula: Delta = End Time - Start Time\n"
-            "Start Time: [Saturday, 10 February 2024 06:00:00] \n"
-            "End Time:   [Sunday, 1 June 2025 18:30:00] \n"
-            "The duration(delta) is [477] days, [12] hours, [30] minutes and [0] seconds.\n"
-            "Delta(the difference between Start Time & End Time) can also be converted to one of these time units: \n"
-            "Seconds: 41,257,800, Minutes: 687,630.00, Hours: 11,460.50, Days: 477.52, Weeks: 68.22, Months: 15.69, "
-            "Years: 1.31  \n"
-            "Sunday: 68, Monday: 68, Tuesday: 68, Wednesday: 68, Thursday: 68, Friday: 68, Saturday: 69 \n"
-            "Weekday: 340, Weekend day: 137 \n"
-            "Jan: 1, Feb: 2, Mar: 2, Apr: 2, May: 2, Jun: 2, Jul: 1, Aug: 1, Sep: 1, Oct: 1, Nov: 1, Dec: 1\n"
-            "Day 28th: 16, Day 29th: 15, Day 30th: 14, Day 31th: 9\n");
+  EXPECT_EQ(editor->toPlainText().toStdString(), test::kWorkedIntervalReport);
   const auto formatOfLine = [&](const QString& start) {
     for (QTextBlock block = editor->document()->begin(); block.isValid(); block = block.next()) {
       if (block.text().startsWith(start)) return block.begin().fragment().charFormat();

@@ -17,6 +17,7 @@
 #include "platform/CommUnit.h"
 #include "platform/ShellUnit.h"
 #include "platform/core/VerInfoUnit.h"
+#include "tests/common/Fakes.h"
 #include "tests/common/TestSupport.h"
 #include "tests/platform/VersionTestSupport.h"
 
@@ -26,28 +27,11 @@ namespace {
 using version_block::MakeVersionInfo;
 using version_block::Serialize;
 
-class RecordingPresenter final : public MessageBoxPresenter {
- public:
-  void Show(const MessageBoxRequest& request) override { boxes.push_back(request); }
-  std::vector<MessageBoxRequest> boxes;
-};
-
-class RecordingLauncher final : public ShellLauncher {
- public:
-  int Launch(const std::string& link) override {
-    links.push_back(link);
-    return result;
-  }
-  std::vector<std::string> links;
-  int result = kShellSuccess;
-};
-
 /// An executable stamped 7.0.0.174, last modified 2024-03-05 14:07:09 UTC, shown in fixed formats.
 class AboutBox : public ::testing::Test {
  protected:
   AboutBox() : oldName_(QCoreApplication::applicationName()) {
     QCoreApplication::setApplicationName(QStringLiteral("Almanex"));
-    SetMessageBoxPresenter(&presenter_);
     SetShellLauncher(&launcher_);
     executable_ = dir_.File("almanex");
     test::WriteFileBytes(executable_,
@@ -60,7 +44,6 @@ class AboutBox : public ::testing::Test {
   }
   ~AboutBox() override {
     SetShellLauncher(nullptr);
-    SetMessageBoxPresenter(nullptr);
     QCoreApplication::setApplicationName(oldName_);
   }
 
@@ -69,8 +52,8 @@ class AboutBox : public ::testing::Test {
   test::TempDir dir_;
   std::string executable_;
   FormatSettings formats_;
-  RecordingPresenter presenter_;
-  RecordingLauncher launcher_;
+  test::RecordingMessageBoxes presenter_;
+  test::RecordingShellLauncher launcher_;
   QString oldName_;
 };
 

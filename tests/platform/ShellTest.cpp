@@ -16,6 +16,7 @@
 
 #include "platform/CommUnit.h"
 #include "platform/ShellUnit.h"
+#include "tests/common/Fakes.h"
 #include "tests/common/TestSupport.h"
 
 namespace almanex {
@@ -23,31 +24,11 @@ namespace {
 
 using test::TempDir;
 
-class RecordingPresenter final : public MessageBoxPresenter {
- public:
-  void Show(const MessageBoxRequest& request) override { boxes.push_back(request); }
-  std::vector<MessageBoxRequest> boxes;
-};
-
-class RecordingLauncher final : public ShellLauncher {
- public:
-  int Launch(const std::string& link) override {
-    links.push_back(link);
-    return result;
-  }
-  std::vector<std::string> links;
-  int result = kShellSuccess;
-};
-
 /// Installs a box presenter and, when given, a launcher, for one test.
 class ShellFixture : public ::testing::Test {
  protected:
-  ShellFixture() { SetMessageBoxPresenter(&presenter_); }
-  ~ShellFixture() override {
-    SetMessageBoxPresenter(nullptr);
-    SetShellLauncher(nullptr);
-  }
-  RecordingPresenter presenter_;
+  ~ShellFixture() override { SetShellLauncher(nullptr); }
+  test::RecordingMessageBoxes presenter_;
 };
 
 std::string ExpectedBoxText(const std::string& reason, const std::string& file) {
@@ -98,7 +79,7 @@ class LinkRun : public ShellFixture, public ::testing::WithParamInterface<LinkCa
 
 TEST_P(LinkRun, HandsOnOnlyWebAndMailLinks) {
   const LinkCase& testCase = GetParam();
-  RecordingLauncher launcher;
+  test::RecordingShellLauncher launcher;
   SetShellLauncher(&launcher);
   ShellRun(nullptr, testCase.verb, testCase.file, std::nullopt, std::nullopt, kShowNormal);
   if (testCase.launched) {
@@ -136,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, LinkRun, ::testing::ValuesIn(kLinkCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ShellFixture, AFailedLaunchNamesTheFileAsTheCallerGaveIt) {
-  RecordingLauncher launcher;
+  test::RecordingShellLauncher launcher;
   launcher.result = kShellNoAssociation;
   SetShellLauncher(&launcher);
   ShellRun(nullptr, std::nullopt, "MailTo: support@quorvel.example", std::nullopt, std::nullopt, kShowNormal);

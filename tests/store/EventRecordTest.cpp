@@ -10,21 +10,12 @@
 #include "store/EventRecord.h"
 #include "tests/common/StoreFakes.h"
 #include "tests/common/TestSupport.h"
-#include "tests/store/StoreTestSupport.h"
 
 namespace almanex {
 namespace {
 
 using test::MakeDateTime;
-
-/// The lines of one section, header included, as the file holds them.
-std::string SectionBytes(const std::string& file, const std::string& header) {
-  const std::size_t begin = file.find(header + "\r\n");
-  if (begin == std::string::npos) return "";
-  std::size_t end = file.find("\r\n[", begin);
-  end = end == std::string::npos ? file.size() : end + 2;
-  return file.substr(begin, end - begin);
-}
+using test::SectionBytes;
 
 /// The yearly wedding anniversary of the worked example.
 EventRecord AnniversaryRecord() {

@@ -14,7 +14,6 @@
 #include "store/IniFile.h"
 #include "tests/common/StoreFakes.h"
 #include "tests/common/TestSupport.h"
-#include "tests/store/StoreTestSupport.h"
 
 namespace almanex {
 namespace {

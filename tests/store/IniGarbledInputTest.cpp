@@ -13,7 +13,6 @@
 #include "store/ConfigFile.h"
 #include "store/IniFile.h"
 #include "tests/common/TestSupport.h"
-#include "tests/store/StoreTestSupport.h"
 
 namespace almanex {
 namespace {

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "cli/Cli.h"
+#include "tests/common/ReminderTestSupport.h"
 #include "tests/common/TestSupport.h"
 #include "tests/tools/CliTestSupport.h"
 
@@ -15,14 +16,13 @@ test::CliResult RunCli(const std::vector<std::string>& arguments) {
   return test::RunCliAt(test::MakeDateTime(2026, 12, 8, 7), arguments);
 }
 
-// Due every day from 1 January 2026; the event itself is on 1 January 2027 at midnight.
+// The shared daily event, its reminder wording in days only.
 std::string DailyEvent(const std::string& section, const std::string& title, const std::string& remindTime,
                        const std::string& reminded = "0") {
-  return "[" + section + "]\r\nTitle=" + title +
-         "\r\nDate=1/1/2027\r\nTime=12:00:00 AM\r\nTypeDesc=Birthday\r\nRemindTime=" + remindTime +
-         "\r\nReminded=" + reminded +
-         "\r\nRPStartDate=1/1/2026\r\nRPRecurrenceType=0\r\nRPInterval=1\r\nRemindOfYears=0\r\nRemindOfMonths=0\r\n"
-         "RemindOfWeeks=0\r\nRemindOfHours=0\r\nRemindOfMinutes=0\r\nRemindOfSeconds=0\r\n";
+  return test::DailyEvent(section, title, remindTime,
+                          "RemindOfYears=0\r\nRemindOfMonths=0\r\nRemindOfWeeks=0\r\nRemindOfHours=0\r\n"
+                          "RemindOfMinutes=0\r\nRemindOfSeconds=0\r\n",
+                          reminded);
 }
 
 class CliNext : public ::testing::Test {

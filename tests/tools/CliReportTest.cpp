@@ -86,19 +86,6 @@ const std::string kReportEvents =
     "[Event2]\r\nTitle=Later\r\nDate=01/06/2025\r\nTime=18:30:00\r\n"
     "[Event3]\r\nTitle=Soon\r\nDate=01/01/2027\r\nTime=18:30:00\r\nTimeChecked=0\r\n";
 
-constexpr const char* kWorkedReport =
-    "Formula: Delta = End Time - Start Time\n"
-    "Start Time: [Saturday, 10 February 2024 06:00:00] \n"
-    "End Time:   [Sunday, 1 June 2025 18:30:00] \n"
-    "The duration(delta) is [477] days, [12] hours, [30] minutes and [0] seconds.\n"
-    "Delta(the difference between Start Time & End Time) can also be converted to one of these time units: \n"
-    "Seconds: 41,257,800, Minutes: 687,630.00, Hours: 11,460.50, Days: 477.52, Weeks: 68.22, Months: 15.69, "
-    "Years: 1.31  \n"
-    "Sunday: 68, Monday: 68, Tuesday: 68, Wednesday: 68, Thursday: 68, Friday: 68, Saturday: 69 \n"
-    "Weekday: 340, Weekend day: 137 \n"
-    "Jan: 1, Feb: 2, Mar: 2, Apr: 2, May: 2, Jun: 2, Jul: 1, Aug: 1, Sep: 1, Oct: 1, Nov: 1, Dec: 1\n"
-    "Day 28th: 16, Day 29th: 15, Day 30th: 14, Day 31th: 9\n";
-
 struct ReportCase {
   const char* name;
   const char* section;
@@ -115,7 +102,7 @@ TEST_P(CliReport, PrintsTheWorkedIntervalWithLineFeeds) {
                                          GetParam().section, "--now", GetParam().now});
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(result.err, "");
-  EXPECT_EQ(result.out, kWorkedReport);
+  EXPECT_EQ(result.out, test::kWorkedIntervalReport);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, CliReport,
