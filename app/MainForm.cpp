@@ -4,9 +4,15 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
+#include <QShowEvent>
 #include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+#include <QToolBar>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -16,13 +22,18 @@
 #include "ReminderScheduler.h"
 #include "base/Trace.h"
 #include "datetime/DateFormat.h"
+#include "datetime/DateTime.h"
 #include "datetime/DateTimeUnit.h"
 #include "editor/EventForm.h"
+#include "grid/GridPrintPreview.h"
 #include "grid/GridView.h"
+#include "grid/PrintSettingsDialog.h"
+#include "platform/AboutForm.h"
 #include "platform/AutoStart.h"
 #include "platform/CommRegistry.h"
 #include "platform/CommUnit.h"
 #include "platform/FailureHandler.h"
+#include "platform/ShellUnit.h"
 #include "platform/TrayIconUnit.h"
 #include "store/ConfigFile.h"
 #include "store/EventList.h"
@@ -37,6 +48,8 @@ constexpr const char* kGridSettingsSection = "GridSettings";
 // (0x10), passed where a kind is expected. It lies outside the kinds 1..7, so the box is captioned
 // "Information" with the information icon.
 constexpr int kFailToCreateFileMessageKind = 16;
+/// The "Error" box with the stop icon.
+constexpr int kErrorMessageKind = 6;
 
 std::string ColumnWidthKey(int column) { return "ColWidth" + std::to_string(column); }
 
@@ -63,51 +76,109 @@ TFrmMain::TFrmMain(Services services, QWidget* parent) : QMainWindow(parent), se
 
 TFrmMain::~TFrmMain() { FormDestroy(); }
 
+namespace {
+
+/// An envelope, for a desktop whose icon theme has no mail icon.
+QIcon DrawnMailIcon() {
+  QPixmap pixmap(32, 32);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(QPen(QColor(60, 60, 60), 1.5));
+  painter.setBrush(QColor(250, 246, 230));
+  painter.drawRect(QRectF(3.5, 7.5, 25, 17));
+  painter.drawPolyline(QPolygonF{QPointF(3.5, 7.5), QPointF(16, 17), QPointF(28.5, 7.5)});
+  return QIcon(pixmap);
+}
+
+}  // namespace
+
 void TFrmMain::CreateActions() {
-  ActionShow = new QAction(tr("&Show main window"), this);
-  ActionShow->setStatusTip(tr("Show the main window"));
-  connect(ActionShow, &QAction::triggered, this, &TFrmMain::ActionShowExecute);
-  ActionHide = new QAction(tr("&Hide"), this);
-  ActionHide->setStatusTip(tr("Hide the program"));
-  connect(ActionHide, &QAction::triggered, this, &QWidget::close);
-  ActionExit = new QAction(tr("E&xit"), this);
-  ActionExit->setStatusTip(tr("Exit"));
-  connect(ActionExit, &QAction::triggered, this, &TFrmMain::ActionExitExecute);
-  // The links and the about box come with the shell launcher and the about dialog.
-  ActionHomePage = new QAction(tr("Home &Page"), this);
-  ActionHomePage->setStatusTip(tr("Visit home page"));
-  ActionMailToAuthor = new QAction(tr("&Mail to Author"), this);
-  ActionMailToAuthor->setStatusTip(tr("Write a mail to author"));
-  ActionAbout = new QAction(tr("&About..."), this);
-  ActionAbout->setStatusTip(tr("About this program"));
+  // One command object per user command; its hint is both the status bar text and the tool tip.
+  const auto makeAction = [this](const char* caption, const char* hint, void (TFrmMain::*execute)()) {
+    auto* action = new QAction(tr(caption), this);
+    action->setStatusTip(tr(hint));
+    action->setToolTip(tr(hint));
+    connect(action, &QAction::triggered, this, execute);
+    return action;
+  };
+  const auto themeIcon = [this](const char* name, QStyle::StandardPixmap fallback) {
+    return QIcon::fromTheme(QString::fromLatin1(name), style()->standardIcon(fallback));
+  };
+  ActionNewEvent = makeAction("&New...", "Create an event", &TFrmMain::ActionNewEventExecute);
+  ActionNewEvent->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+  ActionNewEvent->setIcon(themeIcon("document-new", QStyle::SP_FileIcon));
+  ActionEditEvent = makeAction("&Edit...", "Edit the selected event", &TFrmMain::ActionEditEventExecute);
+  ActionEditEvent->setIcon(themeIcon("document-properties", QStyle::SP_FileDialogDetailedView));
+  ActionDelEvent = makeAction("&Delete", "Delete the selected event", &TFrmMain::ActionDelEventExecute);
+  ActionDelEvent->setShortcut(QKeySequence(Qt::Key_Delete));
+  ActionDelEvent->setIcon(themeIcon("edit-delete", QStyle::SP_TrashIcon));
+  ActionEventDetails =
+      makeAction("Details...", "The details of the selected event.", &TFrmMain::ActionEventDetailsExecute);
+  ActionCopyToClipboard = makeAction("Copy to Clipboard", "Copy to clipboard", &TFrmMain::ActionCopyToClipboardExecute);
+  ActionPrintSettings = makeAction("Print Settings", "Print settings", &TFrmMain::ActionPrintSettingsExecute);
+  ActionPrintPreview = makeAction("Print Preview", "Print preview", &TFrmMain::ActionPrintPreviewExecute);
+  ActionPrint = makeAction("Print", "Print", &TFrmMain::ActionPrintExecute);
+  ActionHide = makeAction("&Hide", "Hide the program", &TFrmMain::ActionHideExecute);
+  ActionShow = makeAction("&Show main window", "Show the main window", &TFrmMain::ActionShowExecute);
+  ActionExit = makeAction("E&xit", "Exit", &TFrmMain::ActionExitExecute);
+  ActionHomePage = makeAction("Home &Page", "Visit home page", &TFrmMain::ActionHomePageExecute);
+  ActionMailToAuthor = makeAction("&Mail to Author", "Write a mail to author", &TFrmMain::ActionMailToAuthorExecute);
+  ActionMailToAuthor->setIcon(QIcon::fromTheme(QStringLiteral("mail-message-new"), DrawnMailIcon()));
+  ActionAbout = makeAction("&About...", "About this program", &TFrmMain::ActionAboutExecute);
+
+  connect(StringGridMain, &GridView::RowDoubleClicked, this, &TFrmMain::StringGridMainDblClick);
+  connect(StringGridMain, &GridView::KeyPressed, this, &TFrmMain::StringGridMainKeyPress);
+  CreateMenus();
+}
+
+void TFrmMain::CreateMenus() {
+  const auto fill = [](QWidget* menu, const std::initializer_list<QAction*> entries) {
+    for (QAction* entry : entries) {
+      if (entry == nullptr) {
+        auto* separator = new QAction(menu);
+        separator->setSeparator(true);
+        menu->addAction(separator);
+      } else {
+        menu->addAction(entry);
+      }
+    }
+  };
+  QAction* const separator = nullptr;
+
+  MainMenu1 = menuBar();
+  MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+  fileMenu_ = MainMenu1->addMenu(tr("&File"));
+  fill(fileMenu_,
+       {ActionNewEvent, ActionEditEvent, separator, ActionDelEvent, separator, ActionEventDetails,
+        ActionCopyToClipboard, separator, ActionPrintSettings, ActionPrintPreview, ActionPrint, separator, ActionHide});
+  QMenu* helpMenu = MainMenu1->addMenu(tr("&Help"));
+  fill(helpMenu, {ActionHomePage, ActionMailToAuthor, separator, ActionAbout});
+
+  ToolBar1 = addToolBar(tr("Toolbar"));
+  ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+  ToolBar1->setMovable(false);
+  ToolBar1->setIconSize(QSize(32, 32));
+  ToolBar1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  fill(ToolBar1, {ActionNewEvent, ActionEditEvent, separator, ActionDelEvent, separator, ActionMailToAuthor});
+
+  PopupMenu1 = new QMenu(this);
+  PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+  fill(PopupMenu1, {ActionNewEvent, ActionEditEvent, separator, ActionDelEvent, separator, ActionEventDetails,
+                    ActionCopyToClipboard, separator, ActionHide, separator, ActionPrintSettings, ActionPrintPreview,
+                    ActionPrint, separator, ActionMailToAuthor});
+  // The frozen first column is a view of its own over the grid; a right click on it opens the same menu.
+  for (QAbstractScrollArea* view : {static_cast<QAbstractScrollArea*>(StringGridMain),
+                                    static_cast<QAbstractScrollArea*>(StringGridMain->FrozenColumnView())}) {
+    view->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(view, &QWidget::customContextMenuRequested, this,
+            [this, view](const QPoint& at) { PopupMenu1->popup(view->viewport()->mapToGlobal(at)); });
+  }
 
   PopupMenuTrayIcon = new QMenu(this);
   PopupMenuTrayIcon->setObjectName(QStringLiteral("PopupMenuTrayIcon"));
-  PopupMenuTrayIcon->addAction(ActionShow);
-  PopupMenuTrayIcon->addSeparator();
-  PopupMenuTrayIcon->addAction(ActionHomePage);
-  PopupMenuTrayIcon->addAction(ActionMailToAuthor);
-  PopupMenuTrayIcon->addSeparator();
-  PopupMenuTrayIcon->addAction(ActionAbout);
-  PopupMenuTrayIcon->addSeparator();
-  PopupMenuTrayIcon->addAction(ActionExit);
-
-  // Until the main window's commands land: File > New... (Ctrl+N) creates an event, and Enter or a
-  // double-click on a row edits that row's event.
-  ActionNewEvent = new QAction(tr("&New..."), this);
-  ActionNewEvent->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
-  ActionNewEvent->setStatusTip(tr("Create a new event"));
-  connect(ActionNewEvent, &QAction::triggered, this, [this] { OpenEventDialog(strNextEventName, false); });
-  connect(StringGridMain, &GridView::RowDoubleClicked, this,
-          [this](int row) { OpenEventDialog(model_->SectionAt(row).toStdString(), true); });
-  connect(StringGridMain, &GridView::KeyPressed, this, [this](QChar key) {
-    const int row = StringGridMain->CurrentSourceRow();
-    if (key == QChar(u'\r') && row >= 0) OpenEventDialog(model_->SectionAt(row).toStdString(), true);
-  });
-
-  fileMenu_ = menuBar()->addMenu(tr("&File"));
-  fileMenu_->addAction(ActionNewEvent);
-  fileMenu_->addAction(ActionHide);
+  fill(PopupMenuTrayIcon,
+       {ActionShow, separator, ActionHomePage, ActionMailToAuthor, separator, ActionAbout, separator, ActionExit});
 }
 
 void TFrmMain::FormCreate() {
@@ -248,19 +319,145 @@ void TFrmMain::LoadEventList() {
   const IniFile file(services_.configPath());
   EventList list = almanex::LoadEventList(file, services_.clock.Now(), services_.settings);
   strNextEventName = list.nextEventName;
+  const int current = StringGridMain->CurrentSourceRow();
   model_->SetEvents(std::move(list));
+  const int rows = model_->rowCount();
+  if (rows > 0) StringGridMain->SetCurrentSourceRow(current < 0 ? 0 : std::min(current, rows - 1));
 }
 
-bool TFrmMain::OpenEventDialog(const std::string& section, bool existingEvent) {
-  TFrmEvent dialog(TFrmEvent::Services{services_.clock, services_.settings, services_.configPath}, this);
-  dialog.strSection = section;
-  dialog.openMode = existingEvent ? TFrmEvent::OpenMode::ExistingEvent : TFrmEvent::OpenMode::NewEvent;
-  dialog.firstPage = TFrmEvent::PageEvent;
-  dialog.ShowModal();
-  if (dialog.bCancelled) return false;
+std::string TFrmMain::SelectedEventSection() const {
+  const int row = StringGridMain->CurrentSourceRow();
+  if (row < 0 || row >= model_->rowCount()) return {};
+  return model_->SectionAt(row).toStdString();
+}
+
+bool TFrmMain::RunEventDialog(const std::string& section, bool existingEvent, int firstPage) {
+  bool cancelled = true;
+  {
+    TFrmEvent dialog(TFrmEvent::Services{services_.clock, services_.settings, services_.configPath}, this);
+    dialog.strSection = section;
+    dialog.openMode = existingEvent ? TFrmEvent::OpenMode::ExistingEvent : TFrmEvent::OpenMode::NewEvent;
+    dialog.firstPage = firstPage;
+    if (services_.showEventDialog) {
+      services_.showEventDialog(dialog);
+    } else {
+      dialog.ShowModal();
+    }
+    cancelled = dialog.bCancelled;
+  }  // destroyed here: it writes the type list on the way
+  return cancelled;
+}
+
+void TFrmMain::ActionNewEventExecute() {
+  if (RunEventDialog(strNextEventName, false, TFrmEvent::PageEvent)) return;
+  LoadEventList();
+  // The new section was appended at the end of the file, so its row is the last.
+  StringGridMain->SetCurrentSourceRow(model_->rowCount() - 1);
+  scheduler_->SearchNextReminder();
+}
+
+void TFrmMain::ActionEditEventExecute() {
+  const std::string section = SelectedEventSection();
+  if (section.empty()) return;
+  if (RunEventDialog(section, true, TFrmEvent::PageEvent)) return;
   LoadEventList();
   scheduler_->SearchNextReminder();
-  return true;
+}
+
+void TFrmMain::ActionEventDetailsExecute() {
+  const std::string section = SelectedEventSection();
+  if (section.empty()) return;
+  if (RunEventDialog(section, true, TFrmEvent::PageDetails)) return;
+  LoadEventList();  // the pending reminder waits for the next search
+}
+
+void TFrmMain::ActionDelEventExecute() {
+  const std::string section = SelectedEventSection();
+  if (section.empty()) return;
+  if (!CommAskYesNo(kConfirmDeleteText, kConfirmDeleteCaption)) return;
+  {
+    // A failed write is not caught here: it goes on to the handler of unexpected failures.
+    IniFile file(services_.configPath());
+    file.EraseSection(section);
+    file.Flush();
+  }
+  // The erased event's reminder must never show; the next due one becomes pending at once.
+  if (section == theNextReminder.strSection) {
+    theNextReminder.bFound = false;
+    scheduler_->SearchNextReminder();
+  }
+  LoadEventList();
+}
+
+void TFrmMain::ActionCopyToClipboardExecute() { StringGridMain->CopySelectionToClipboard(); }
+
+QDateTime TFrmMain::PrintMoment() const {
+  const CivilDateTime now = DecodeDateTime(services_.clock.Now());
+  return QDateTime(QDate(static_cast<int>(now.date.year()), static_cast<int>(static_cast<unsigned>(now.date.month())),
+                         static_cast<int>(static_cast<unsigned>(now.date.day()))),
+                   QTime(static_cast<int>(now.time.hour), static_cast<int>(now.time.minute),
+                         static_cast<int>(now.time.second), static_cast<int>(now.time.millisecond)));
+}
+
+void TFrmMain::ActionPrintSettingsExecute() {
+  RunPrintSettingsDialog(
+      *StringGridMain, [this] { return PrintMoment(); }, this);
+}
+
+void TFrmMain::ActionPrintPreviewExecute() {
+  ShowPrintPreview(
+      *StringGridMain, [this] { return PrintMoment(); }, this);
+}
+
+void TFrmMain::ActionPrintExecute() {
+  const QPrinterInfo printer = services_.printer ? services_.printer() : DefaultPrinterInfo();
+  const PdfFileAsker askPdf = services_.askPdf ? services_.askPdf : PdfFileAsker(AskForPdfFile);
+  const PrintResult result = PrintGrid(*StringGridMain, PrintMoment(), this, askPdf, printer);
+  // Without a printer the asker has told the user already; a print that could not start is told here.
+  if (result.status == PrintStatus::Failed) CommShowMessage(kErrorMessageKind, result.message.toStdString());
+}
+
+void TFrmMain::ActionHideExecute() { close(); }
+
+void TFrmMain::ActionHomePageExecute() {
+  ShellRun(this, "Open", kHomePageUrl, std::nullopt, std::nullopt, kShowNormal);
+}
+
+void TFrmMain::ActionMailToAuthorExecute() {
+  ShellRun(this, std::nullopt, MailToLink(kCommentsMailbox), std::nullopt, std::nullopt, kShowNormal);
+}
+
+void TFrmMain::ActionAboutExecute() {
+  // Version information missing from the executable is not caught: it goes on to the handler of
+  // unexpected failures.
+  const std::string executable = services_.aboutExecutablePath.empty()
+                                     ? QCoreApplication::applicationFilePath().toStdString()
+                                     : services_.aboutExecutablePath;
+  TFrmAbout about(this, executable, services_.settings);
+  about.exec();
+}
+
+void TFrmMain::StringGridMainDblClick() { ActionEditEventExecute(); }
+
+void TFrmMain::StringGridMainKeyPress(QChar key) {
+  if (key == QChar(u'\r')) ActionEditEventExecute();
+}
+
+void TFrmMain::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  // A window the desktop maps again (restored from the taskbar) is not a window being opened.
+  if (!event->spontaneous()) FormShow();
+}
+
+void TFrmMain::FormShow() {
+  if (model_->rowCount() > 0 || firstRunPromptQueued_) return;
+  TrayIcon->ShowBalloon(QString::fromLatin1(kFirstRunNotice), Title());
+  // The dialog opens over the window, so it waits until the window is on the screen.
+  firstRunPromptQueued_ = true;
+  QTimer::singleShot(0, this, [this] {
+    firstRunPromptQueued_ = false;
+    if (isVisible() && !bExitRequested && model_->rowCount() == 0) ActionNewEventExecute();
+  });
 }
 
 void TFrmMain::LoadGridSettings() {

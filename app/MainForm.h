@@ -16,10 +16,14 @@
 
 #include "datetime/Clock.h"
 #include "datetime/FormatSettings.h"
+#include "grid/GridPrinter.h"
 #include "store/EventList.h"
 
 class QAction;
 class QMenu;
+class QMenuBar;
+class QShowEvent;
+class QToolBar;
 
 namespace almanex {
 
@@ -36,7 +40,14 @@ class BalloonSink;
 class EventListModel;
 class GridView;
 class ReminderScheduler;
+class TFrmEvent;
 class TTrayIcon;
+
+/// The first-run prompt's balloon, shown when the window opens on an empty list.
+inline constexpr const char* kFirstRunNotice = "Start to create a new event, click OK to finish your edition.";
+/// The delete confirmation.
+inline constexpr const char* kConfirmDeleteText = "Do you want to delete the selected entry?";
+inline constexpr const char* kConfirmDeleteCaption = "Confirm";
 
 class TFrmMain : public QMainWindow {
   Q_OBJECT
@@ -56,6 +67,14 @@ class TFrmMain : public QMainWindow {
     BalloonSink* balloons = nullptr;
     /// Whether a tray exists; null: ask Qt.
     std::function<bool()> trayProbe = {};
+    /// Shows the event dialog, set up by the command, until it closes; null: its own ShowModal().
+    std::function<void(TFrmEvent&)> showEventDialog = {};
+    /// The executable whose version information the about box shows; empty: the running one.
+    std::string aboutExecutablePath = {};
+    /// The printer Print prints to; null: DefaultPrinterInfo().
+    std::function<QPrinterInfo()> printer = {};
+    /// Asks for a PDF file when there is no printer; null: AskForPdfFile.
+    PdfFileAsker askPdf = {};
   };
 
   /// Runs the creation steps; the window stays hidden when a tray exists.
@@ -67,7 +86,9 @@ class TFrmMain : public QMainWindow {
   /// Widens each column, where needed, until its title with a sort marker and its widest figure fit in
   /// the grid's font; never narrower than the built-in width.
   void FitColumnWidths();
-  /// Rebuilds the rows and strNextEventName from the configuration file.
+  /// Rebuilds the rows and strNextEventName from the configuration file. The current row keeps its
+  /// number (the last row when the list got shorter; the first when there was none), so that the
+  /// keyboard always has an event to act on while the list holds one.
   void LoadEventList();
   /// Rewrites the span columns of every row for the clock's now.
   void RefreshSpans();
@@ -91,17 +112,31 @@ class TFrmMain : public QMainWindow {
   std::string strNextEventName;
   bool bExitRequested = false;
 
-  /// Opens the event dialog on `section`, as a new event or an existing one; after OK the list is reloaded
-  /// and the next reminder searched again. Returns whether OK was pressed.
-  bool OpenEventDialog(const std::string& section, bool existingEvent);
+  /// The section name of the grid's current row: the selected event. Empty when the list holds no event
+  /// or no row is current; the commands then do nothing.
+  std::string SelectedEventSection() const;
 
+  // The commands, each with its caption, hint (status and tool tip) and shortcut. Menus, the toolbar and
+  // the context menus only point at them.
   QAction* ActionNewEvent = nullptr;
-  QAction* ActionShow = nullptr;
+  QAction* ActionEditEvent = nullptr;
+  QAction* ActionDelEvent = nullptr;
+  QAction* ActionEventDetails = nullptr;
+  QAction* ActionCopyToClipboard = nullptr;
+  QAction* ActionPrintSettings = nullptr;
+  QAction* ActionPrintPreview = nullptr;
+  QAction* ActionPrint = nullptr;
   QAction* ActionHide = nullptr;
+  QAction* ActionShow = nullptr;
   QAction* ActionExit = nullptr;
   QAction* ActionHomePage = nullptr;
   QAction* ActionMailToAuthor = nullptr;
   QAction* ActionAbout = nullptr;
+
+  QMenuBar* MainMenu1 = nullptr;
+  QToolBar* ToolBar1 = nullptr;
+  /// The grid's context menu.
+  QMenu* PopupMenu1 = nullptr;
   QMenu* PopupMenuTrayIcon = nullptr;
   TTrayIcon* TrayIcon = nullptr;
 
@@ -111,21 +146,45 @@ class TFrmMain : public QMainWindow {
  protected:
   /// The close rule: with bExitRequested the window closes for good, otherwise it only hides.
   void closeEvent(QCloseEvent* event) override;
+  /// Runs FormShow each time the window becomes visible (not when the desktop restores it).
+  void showEvent(QShowEvent* event) override;
 
  private:
   void FormCreate();
+  void FormShow();
   void FormDestroy();
   void CreateActions();
+  void CreateMenus();
   void UseTray();
   void UseNoTray();
+  void ActionNewEventExecute();
+  void ActionEditEventExecute();
+  void ActionDelEventExecute();
+  void ActionEventDetailsExecute();
+  void ActionCopyToClipboardExecute();
+  void ActionPrintSettingsExecute();
+  void ActionPrintPreviewExecute();
+  void ActionPrintExecute();
+  void ActionHideExecute();
   void ActionShowExecute();
   void ActionExitExecute();
+  void ActionHomePageExecute();
+  void ActionMailToAuthorExecute();
+  void ActionAboutExecute();
+  void StringGridMainDblClick();
+  void StringGridMainKeyPress(QChar key);
+  /// Creates the event dialog on `section`, shows it and destroys it; returns its cancelled flag.
+  bool RunEventDialog(const std::string& section, bool existingEvent, int firstPage);
+  /// The moment printed in the footers: the clock's now.
+  QDateTime PrintMoment() const;
   void ShowCalculationFailure(const QString& section, const QString& message);
 
   Services services_;
   EventListModel* model_ = nullptr;
   std::unique_ptr<ReminderScheduler> scheduler_;
   QMenu* fileMenu_ = nullptr;
+  /// Set while the first-run prompt waits for the window to be on the screen.
+  bool firstRunPromptQueued_ = false;
   bool hasTray_ = false;
   bool destroyed_ = false;
 };

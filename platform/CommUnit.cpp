@@ -1,6 +1,7 @@
 #include "CommUnit.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 #include <QString>
 #include <atomic>
 #include <cstdio>
@@ -45,6 +46,30 @@ class DefaultMessageBoxPresenter final : public MessageBoxPresenter {
     box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     box.exec();
   }
+
+  bool AskYesNo(const MessageBoxRequest& request) override {
+    const std::string text = BoxDisplayText(request.text);
+    if (!CanShowWidgets()) {
+      // Nobody can answer: the question goes to stderr with its answer, No.
+      const std::string line = request.caption + ": " + text + " No\n";
+      std::fwrite(line.data(), 1, line.size(), stderr);
+      std::fflush(stderr);
+      return false;
+    }
+    QMessageBox box(ToQtIcon(request.icon), QString::fromStdString(request.caption), QString::fromStdString(text),
+                    QMessageBox::Yes | QMessageBox::No);
+    box.setTextFormat(Qt::PlainText);
+    // The access keys are part of the box's keyboard use (Alt+Y, Alt+N), whatever the platform theme names
+    // the buttons.
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("&Yes"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("&No"));
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    box.exec();
+    return box.clickedButton() == box.button(QMessageBox::Yes);
+  }
 };
 
 DefaultMessageBoxPresenter& DefaultPresenter() {
@@ -63,6 +88,11 @@ void ShowBox(const MessageBoxRequest& request) {
 }
 
 }  // namespace
+
+bool MessageBoxPresenter::AskYesNo(const MessageBoxRequest& request) {
+  static_cast<void>(request);
+  return false;
+}
 
 void SetMessageBoxPresenter(MessageBoxPresenter* presenter) { installedPresenter.store(presenter); }
 
@@ -124,6 +154,15 @@ void CommShowException(std::string_view exceptionMessage, std::string_view conte
     output = std::move(text);
   } catch (...) {
     // Only allocation can fail here; the report is then lost, but the caller goes on.
+  }
+}
+
+bool CommAskYesNo(std::string_view text, std::string_view caption) {
+  try {
+    return CurrentMessageBoxPresenter().AskYesNo(
+        MessageBoxRequest{std::string(text), std::string(caption), MessageIcon::Question});
+  } catch (...) {
+    return false;  // a question nobody could answer is answered No
   }
 }
 

@@ -26,6 +26,10 @@ class MessageBoxPresenter {
   virtual ~MessageBoxPresenter() = default;
   /// Returns when the user has closed the box. May throw; callers catch.
   virtual void Show(const MessageBoxRequest& request) = 0;
+  /// Asks a question with the buttons Yes and No, No the default (Enter) and the answer to Escape and to
+  /// the close box; returns whether Yes was pressed. A presenter that cannot ask answers No, which is
+  /// what this base does without showing anything. May throw; callers catch.
+  virtual bool AskYesNo(const MessageBoxRequest& request);
 };
 /// Installs a presenter (nullptr restores the default). The presenter must outlive its use.
 void SetMessageBoxPresenter(MessageBoxPresenter* presenter);
@@ -44,6 +48,9 @@ inline void CommShowException(const std::exception& exception, std::string_view 
 /// Shows text in a box whose caption and icon follow the message kind (1..7; anything else is
 /// "Information"). Never throws.
 void CommShowMessage(int kind, std::string_view text);
+/// Asks `text` under `caption` with the question icon, Yes and No, No the default, through the current
+/// presenter; true only when Yes was pressed. A box that cannot be shown answers No. Never throws.
+bool CommAskYesNo(std::string_view text, std::string_view caption);
 /// The caption and icon of a message kind.
 MessageBoxRequest MessageKindBox(int kind, std::string_view text);
 

@@ -19,6 +19,7 @@
 #include "app/AlmanexApplication.h"
 #include "app/MainForm.h"
 #include "app/SingleInstance.h"
+#include "editor/EventForm.h"
 #include "grid/GridView.h"
 #include "platform/TrayIconUnit.h"
 #include "tests/common/Fakes.h"
@@ -26,6 +27,24 @@
 
 namespace almanex {
 namespace {
+
+/// Passes every balloon on to `shown` but the first-run prompt, which the window shows whenever it opens
+/// on an empty list (as every window here does); those are only counted.
+class BalloonsBesidesTheFirstRunPrompt final : public BalloonSink {
+ public:
+  explicit BalloonsBesidesTheFirstRunPrompt(BalloonSink& shown) : shown_(shown) {}
+  void ShowBalloon(const QString& text, const QString& title, BalloonKind kind) override {
+    if (text == QString::fromLatin1(kFirstRunNotice)) {
+      ++firstRunPrompts;
+      return;
+    }
+    shown_.ShowBalloon(text, title, kind);
+  }
+  int firstRunPrompts = 0;
+
+ private:
+  BalloonSink& shown_;
+};
 
 class MainFormLifecycle : public ::testing::Test {
  protected:
@@ -36,8 +55,11 @@ class MainFormLifecycle : public ::testing::Test {
     auto form = std::make_unique<TFrmMain>(TFrmMain::Services{.clock = clock,
                                                               .settings = FormatSettings{},
                                                               .configPath = [this] { return config; },
-                                                              .balloons = &balloons,
-                                                              .trayProbe = [this] { return trayExists; }});
+                                                              .balloons = &balloonsBesidesPrompt,
+                                                              .trayProbe = [this] { return trayExists; },
+                                                              // The window opens on an empty list, so the
+                                                              // first-run prompt comes up: it is cancelled.
+                                                              .showEventDialog = [](TFrmEvent&) {}});
     return form;
   }
   std::string RegistryText() const {
@@ -78,6 +100,7 @@ class MainFormLifecycle : public ::testing::Test {
   }();
   ManualClock clock{test::MakeDateTime(2026, 12, 25, 12)};
   test::RecordingBalloons balloons;
+  BalloonsBesidesTheFirstRunPrompt balloonsBesidesPrompt{balloons};
   test::RecordingMessageBoxes boxes;
   test::RecordingFailureDialogs failures;
   bool trayExists = true;
@@ -102,6 +125,7 @@ TEST_F(MainFormLifecycle, WalksThroughHiddenShownAndEnding) {
   emit form->TrayIcon->DoubleClicked();  // Hidden -> Shown
   EXPECT_TRUE(form->isVisible());
 
+  EXPECT_EQ(balloonsBesidesPrompt.firstRunPrompts, 1) << "the list is empty";
   form->close();  // the close box: Shown -> Hidden, with the notice again
   EXPECT_FALSE(form->isVisible());
   EXPECT_EQ(BalloonTexts(), (std::vector<std::string>{kNotice, kNotice}));

@@ -27,7 +27,19 @@ class RecordingMessageBoxes final : public MessageBoxPresenter {
     boxes.push_back(request);
     if (onShow) onShow();
   }
+  /// Records the question with the others and gives the first of `answers` (true Yes), or No when none is
+  /// left.
+  bool AskYesNo(const MessageBoxRequest& request) override {
+    boxes.push_back(request);
+    if (onShow) onShow();
+    if (answers.empty()) return false;
+    const bool answer = answers.front();
+    answers.erase(answers.begin());
+    return answer;
+  }
   std::vector<MessageBoxRequest> boxes;
+  /// The answers to the next questions, in order.
+  std::vector<bool> answers;
   /// Called after each box is recorded, to note what else had happened by then.
   std::function<void()> onShow;
 };

@@ -12,92 +12,14 @@
 # Every process started here is ended by its PID. Waits are polls bounded by a deadline.
 set -euo pipefail
 
-almanex=$(readlink -f "$1")
-here=$(cd "$(dirname "$0")" && pwd)
-work=$(mktemp -d /tmp/almanex-e2e-XXXXXX)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/session.sh" "$1"
 
-fail() {
-  echo "FAIL: $*" >&2
-  echo "--- notifications:" >&2; cat "$work/notifications.log" >&2 2>/dev/null || true
-  echo "--- Config.INI:" >&2; cat "$work/tree/Config/Config.INI" >&2 2>/dev/null || true
-  echo "--- almanex output:" >&2; cat "$work/almanex.log" >&2 2>/dev/null || true
-  exit 1
-}
-
-# Polls a command until it succeeds, for at most $1 seconds.
-wait_for() {
-  local seconds=$1
-  shift
-  local deadline=$((SECONDS + seconds))
-  until "$@"; do
-    [ "$SECONDS" -lt "$deadline" ] || return 1
-    sleep 0.1
-  done
-}
-
-for tool in Xvfb dbus-daemon /usr/bin/python3 openbox xdotool; do
-  command -v "$tool" > /dev/null || fail "$tool is not installed (make test installs it)"
-done
-
-# The tree: bin/almanex and Config/Config.INI one level above it, as installed.
-mkdir -p "$work/tree/bin" "$work/tree/Config" "$work/runtime" "$work/config" "$work/xdg"
-chmod 700 "$work/runtime"
-cp "$almanex" "$work/tree/bin/almanex"
+# The tree's configuration file.
 config="$work/tree/Config/Config.INI"
 printf '%s\r\n' '[Event1]' 'Title=Tom & <Jerry>' 'Date=6/14/2003' 'Time=4:00:00 PM' 'DateChecked=1' \
   'TimeChecked=1' 'TypeDesc=Cats & <Dogs>' 'RemindTime=12:00:00 AM' 'Reminded=0' 'RPStartDate=1/1/2020' \
   'RPEndType=0' 'RPRecurrenceType=0' 'RPInterval=1' 'RemindOfYears=1' 'RemindOfDays=1' 'RemindOfHours=0' \
   'RemindOfMinutes=0' 'RemindOfSeconds=0' 'RemindOfWeeks=0' 'RemindOfMonths=0' > "$config"
-
-# A display.
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x800x24 3> "$work/display" 2> "$work/xvfb.log" &
-pids+=($!)
-wait_for 20 test -s "$work/display" || fail "Xvfb did not start"
-display=":$(head -n 1 "$work/display")"
-
-# A real window manager: the frame it adds is what made the window grow from run to run.
-DISPLAY="$display" openbox --sm-disable > "$work/openbox.log" 2>&1 &
-pids+=($!)
-wait_for 20 bash -c "DISPLAY='$display' xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window" ||
-  wait_for 20 bash -c "DISPLAY='$display' xdotool search --name . > /dev/null 2>&1; grep -qv . '$work/openbox.log' || true"
-
-# A session bus of our own that starts no installed services.
-cat > "$work/bus.conf" <<CONF
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-BUS Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <listen>unix:dir=$work</listen>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-CONF
-dbus-daemon --config-file="$work/bus.conf" --nofork --print-address=3 3> "$work/bus-address" &
-pids+=($!)
-wait_for 20 test -s "$work/bus-address" || fail "dbus-daemon did not start"
-bus=$(head -n 1 "$work/bus-address")
-
-# The notification service.
-DBUS_SESSION_BUS_ADDRESS="$bus" /usr/bin/python3 "$here/fake-notification-server.py" "$work/notifications.log" \
-  > "$work/server.out" &
-pids+=($!)
-wait_for 20 grep -q ready "$work/server.out" || fail "the notification service did not start"
-
-run_almanex() {
-  exec env -i PATH="$PATH" HOME="$work" DISPLAY="$display" DBUS_SESSION_BUS_ADDRESS="$bus" \
-    XDG_RUNTIME_DIR="$work/runtime" XDG_CONFIG_HOME="$work/config" XDG_CONFIG_DIRS="$work/xdg" \
-    QT_QPA_PLATFORM=xcb LANG=en_US.UTF-8 TZ=UTC "$work/tree/bin/almanex" "$@"
-}
 
 run_almanex > "$work/almanex.log" 2>&1 &
 almanex_pid=$!
