@@ -28,6 +28,16 @@ constexpr std::string_view TrimSpaceOrTab(std::string_view text) {
   return text;
 }
 
+/// The text without leading and trailing spaces and control bytes.
+constexpr std::string_view TrimSpaceOrControl(std::string_view text) {
+  while (!text.empty() && IsSpaceOrControl(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsSpaceOrControl(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+constexpr bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+constexpr bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
 /// 'A'..'Z' lowered; every other byte, UTF-8 included, unchanged.
 constexpr char ToLowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 

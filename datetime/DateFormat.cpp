@@ -432,24 +432,15 @@ int ExpandTwoDigitYear(int year) { return year >= 69 ? 1900 + year : 2000 + year
 // ---------------------------------------------------------------------------------------------
 // Dates and times typed by hand
 
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && IsSpaceOrControl(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsSpaceOrControl(text.back())) text.remove_suffix(1);
-  return text;
-}
-
 void SkipBlanks(std::string_view text, std::size_t& position) {
   while (position < text.size() && IsSpaceOrControl(text[position])) ++position;
 }
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsAsciiLetter(char c) { return ToLowerAscii(c) >= 'a' && ToLowerAscii(c) <= 'z'; }
 
 // Up to maxDigits decimal digits at position; nothing when there is no digit or more than maxDigits follow.
 std::optional<int> ReadDigits(std::string_view text, std::size_t& position, int maxDigits, int* digitCount = nullptr) {
   int value = 0;
   int count = 0;
-  while (position < text.size() && IsDigit(text[position])) {
+  while (position < text.size() && IsAsciiDigit(text[position])) {
     if (++count > maxDigits) return std::nullopt;
     value = value * 10 + (text[position++] - '0');
   }
@@ -492,10 +483,10 @@ std::optional<DateTime> ReadTypedDate(std::string_view text, std::span<const Tok
   const auto skipSeparator = [&](std::size_t& position) {
     std::size_t longest = 0;
     const auto consider = [&](std::string_view separator) {
-      separator = TrimBlanks(separator);
+      separator = TrimSpaceOrControl(separator);
       if (separator.size() <= longest || !StartsWithIgnoringAsciiCase(text.substr(position), separator)) return;
       for (const char c : separator) {
-        if (IsDigit(c) || IsAsciiLetter(c)) return;
+        if (IsAsciiDigit(c) || IsAsciiLetter(c)) return;
       }
       longest = separator.size();
     };
@@ -638,8 +629,7 @@ std::string FormatDateTime(std::string_view pattern, DateTime value, const Forma
 }
 
 std::optional<DateTime> ParseDateTime(std::string_view pattern, std::string_view text, const FormatSettings& settings) {
-  while (!text.empty() && IsSpaceOrControl(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsSpaceOrControl(text.back())) text.remove_suffix(1);
+  text = TrimSpaceOrControl(text);
 
   int year = 1899;
   int month = 12;
@@ -775,7 +765,8 @@ std::optional<DateTime> ParseShortDate(std::string_view text, const FormatSettin
                                        std::chrono::year currentYear) {
   {
     const PatternTokens tokens(settings.shortDateFormat);  // done with before ParseDateTime splits its own
-    const auto typed = ReadTypedDate(TrimBlanks(text), tokens.Tokens(), settings, static_cast<int>(currentYear));
+    const auto typed =
+        ReadTypedDate(TrimSpaceOrControl(text), tokens.Tokens(), settings, static_cast<int>(currentYear));
     if (typed) return typed;
   }
   return ParseDateTime(settings.shortDateFormat, text, settings);
@@ -786,7 +777,7 @@ std::string FormatLongTime(DateTime value, const FormatSettings& settings) {
 }
 
 std::optional<DateTime> ParseLongTime(std::string_view text, const FormatSettings& settings) {
-  if (const auto typed = ReadTypedTime(TrimBlanks(text), settings)) return typed;
+  if (const auto typed = ReadTypedTime(TrimSpaceOrControl(text), settings)) return typed;
   return ParseDateTime(settings.longTimeFormat, text, settings);
 }
 

@@ -8,8 +8,6 @@ namespace almanex {
 
 namespace {
 
-bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
 // Qt quotes literal text in single quotes; a single quote itself is written twice.
 void AppendLiteral(QString& out, std::string_view text) {
   if (text.empty()) return;

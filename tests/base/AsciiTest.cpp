@@ -14,6 +14,8 @@ TEST(Ascii, SpaceOrTabAndSpaceOrControlDifferOnlyInControlBytes) {
     const char c = static_cast<char>(byte);
     EXPECT_EQ(IsSpaceOrTab(c), byte == ' ' || byte == '\t') << byte;
     EXPECT_EQ(IsSpaceOrControl(c), byte <= ' ') << byte;
+    EXPECT_EQ(IsAsciiDigit(c), byte >= '0' && byte <= '9') << byte;
+    EXPECT_EQ(IsAsciiLetter(c), (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z')) << byte;
   }
 }
 
@@ -28,6 +30,7 @@ TEST(Ascii, TrimAndSearch) {
   EXPECT_EQ(TrimSpaceOrTab(" \t a b \t "), "a b");
   EXPECT_EQ(TrimSpaceOrTab("\r\nx\n"), "\r\nx\n");  // line breaks are not blanks here
   EXPECT_EQ(TrimSpaceOrTab(" \t "), "");
+  EXPECT_EQ(TrimSpaceOrControl("\r\n\t x y\x01 "), "x y");
   EXPECT_TRUE(IsAllSpaceOrTab(""));
   EXPECT_TRUE(IsAllSpaceOrTab(" \t"));
   EXPECT_FALSE(IsAllSpaceOrTab(" x"));
