@@ -488,7 +488,11 @@ void TFrmMain::SaveGridSettings() {
   file.Flush();
 }
 
-void TFrmMain::RefreshSpans() { model_->SetNow(services_.clock.Now()); }
+void TFrmMain::RefreshSpans() {
+  // Only the rows on screen are told of the change (none while the window is hidden): the others
+  // compute their spans anew when they come into view.
+  model_->SetNow(services_.clock.Now(), StringGridMain->VisibleSourceRowRuns());
+}
 
 void TFrmMain::Timer1Timer() {
   RefreshSpans();
