@@ -35,6 +35,7 @@
 #include "platform/FailureHandler.h"
 #include "platform/ShellUnit.h"
 #include "platform/TrayIconUnit.h"
+#include "platform/core/FreedMemory.h"
 #include "store/ConfigFile.h"
 #include "store/EventList.h"
 #include "store/IniFile.h"
@@ -316,8 +317,12 @@ void TFrmMain::FitColumnWidths() {
 }
 
 void TFrmMain::LoadEventList() {
-  const IniFile file(services_.configPath());
-  EventList list = almanex::LoadEventList(file, services_.clock.Now(), services_.settings);
+  EventList list;
+  {
+    const IniFile file(services_.configPath());
+    list = almanex::LoadEventList(file, services_.clock.Now(), services_.settings);
+  }
+  ReturnFreedMemory();  // the snapshot's megabytes are not kept for the next load
   strNextEventName = list.nextEventName;
   const int current = StringGridMain->CurrentSourceRow();
   model_->SetEvents(std::move(list));
