@@ -2,9 +2,10 @@
 # The idle main window against its floor, in the same run: the staged almanex and almanex-bare-table
 # (bench/BareTableFloor.cpp: a bare QTableView on a plain model with the same rows and the same
 # one-second timer) start side by side offscreen on the same generated file. After SETTLE seconds (the
-# start-up, the first tick's reset and search; default 8, and 25 for 100,000 events) both are sampled over WINDOW seconds: CPU time of all
-# their threads (schedstat, nanoseconds) divided by the ticks in the window, and the resident size
-# (VmRSS) and its peak (VmHWM). No reminder falls due while it runs. Sizes default to 1,000, 10,000 and 100,000 events.
+# start-up, the first tick's reset and search; default 8, and 25 for 100,000 events) both are sampled
+# over WINDOW seconds (default 20): CPU time of all their threads (schedstat, nanoseconds) divided by
+# the ticks in the window, and the resident size (VmRSS) and its peak (VmHWM). No reminder falls due
+# while it runs. Sizes default to 1,000, 10,000 and 100,000 events.
 # usage: bench/app-idle.sh [BUILD_FOLDER] [EVENTS...]
 set -euo pipefail
 # The shell's own tools run in C.UTF-8 (a '.' decimal point in every figure). The programs measured get
