@@ -1,6 +1,10 @@
 #pragma once
 // Small helpers shared by the tests: temporary folders, file bytes, date-times.
 
+#include <stdlib.h>
+
+#include <cstdlib>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -22,6 +26,32 @@ class TempDir {
 
  private:
   std::string path_;
+};
+
+/// Sets an environment variable for the lifetime of the object and restores the old state afterwards.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, std::optional<std::string> value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    if (value) {
+      setenv(name, value->c_str(), 1);
+    } else {
+      unsetenv(name);
+    }
+  }
+  ~ScopedEnvironment() {
+    if (old_) {
+      setenv(name_, old_->c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
 };
 
 std::string ReadFileBytes(const std::string& path);
