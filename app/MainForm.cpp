@@ -59,7 +59,7 @@ QString Title() { return QString::fromLatin1(kApplicationTitle); }
 
 TFrmMain::TFrmMain(Services services, QWidget* parent) : QMainWindow(parent), services_(std::move(services)) {
   setWindowTitle(Title());
-  setWindowIcon(TTrayIcon::BuiltInIcon());
+  setWindowIcon(TTrayIcon::ApplicationIcon());
   resize(900, 425);
   model_ = new EventListModel(services_.settings, this);
   StringGridMain = new GridView(this);

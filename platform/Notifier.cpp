@@ -1,5 +1,7 @@
 #include "Notifier.h"
 
+#include "ApplicationIdentity.h"
+
 #include <QApplication>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
@@ -7,6 +9,7 @@
 #include <QDBusVariant>
 #include <QFont>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QLabel>
 #include <QList>
 #include <QPointer>
@@ -248,12 +251,14 @@ DesktopNotification NotificationRouter::BuildDesktopNotification(const QString& 
   DesktopNotification notification;
   notification.appName = kApplicationName;
   notification.replacesId = 0;
-  notification.appIcon = kInformationIconName;
+  // The installed icon by its theme name; without an install, the information icon the server surely has.
+  notification.appIcon =
+      QIcon::hasThemeIcon(QLatin1String(kDesktopEntryId)) ? QString::fromLatin1(kDesktopEntryId) : kInformationIconName;
   notification.summary = NormalizeLineBreaks(title);
   const QString body = NormalizeLineBreaks(text);
   notification.body = bodyMarkup ? EscapeNotificationMarkup(body) : body;
   notification.hints.insert(QStringLiteral("urgency"), QVariant::fromValue(kUrgencyNormal));
-  notification.hints.insert(QStringLiteral("desktop-entry"), kApplicationName);
+  notification.hints.insert(QStringLiteral("desktop-entry"), QString::fromLatin1(kDesktopEntryId));
   notification.expireTimeout = BalloonTimeoutMilliseconds(kind);
   return notification;
 }

@@ -115,9 +115,11 @@ class NotificationRouter final : public BalloonSink {
   /// The same; routed (when set) learns which way the balloon went, once it has gone.
   void Deliver(const QString& text, const QString& title, BalloonKind kind, Routed routed);
 
-  /// The Notify arguments for a balloon: app_name "Almanex", replaces_id 0, app_icon "dialog-information",
-  /// summary = title, body = text (escaped when bodyMarkup), no actions, hints urgency 1 (normal, a byte)
-  /// and desktop-entry "Almanex", expire_timeout 3000 for a notice and 0 for a reminder.
+  /// The Notify arguments for a balloon: app_name "Almanex", replaces_id 0, app_icon the program's icon
+  /// name when the icon theme has it (installed), else "dialog-information", summary = title, body = text
+  /// (escaped when bodyMarkup), no actions, hints urgency 1 (normal, a byte) and desktop-entry (the desktop
+  /// entry's name, so that servers group the notifications under Almanex), expire_timeout 3000 for a notice
+  /// and 0 for a reminder.
   /// Line breaks become LF in both texts.
   static DesktopNotification BuildDesktopNotification(const QString& text, const QString& title, BalloonKind kind,
                                                       bool bodyMarkup);

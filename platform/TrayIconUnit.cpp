@@ -1,5 +1,7 @@
 #include "TrayIconUnit.h"
 
+#include "ApplicationIdentity.h"
+
 #include <QColor>
 #include <QCursor>
 #include <QDBusConnection>
@@ -177,6 +179,8 @@ QIcon TTrayIcon::BuiltInIcon() {
   for (const int side : {16, 22, 24, 32, 48, 64, 128}) drawn.addPixmap(DrawCalendarPage(side));
   return drawn;
 }
+
+QIcon TTrayIcon::ApplicationIcon() { return QIcon::fromTheme(QLatin1String(kDesktopEntryId), BuiltInIcon()); }
 
 void TTrayIcon::OnActivated(QSystemTrayIcon::ActivationReason reason) {
   switch (reason) {

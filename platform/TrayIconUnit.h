@@ -112,6 +112,9 @@ class TTrayIcon final : public QObject, public BalloonSink {
   /// A calendar-page icon drawn at run time (16 to 128 pixels), for windows and trays without an icon of
   /// their own.
   static QIcon BuiltInIcon();
+  /// The program's icon from the icon theme by its installed name, the built-in picture when the theme
+  /// has none (a staged or portable tree).
+  static QIcon ApplicationIcon();
 
  signals:
   void DoubleClicked();

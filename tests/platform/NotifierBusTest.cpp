@@ -238,7 +238,7 @@ TEST_F(NotifierBusTest, NotifyCarriesANoticeAsTheServerExpectsIt) {
   EXPECT_TRUE(call.actions.isEmpty());
   EXPECT_EQ(call.hints.value(u"urgency"_s).metaType(), QMetaType::fromType<uchar>());
   EXPECT_EQ(call.hints.value(u"urgency"_s).toInt(), 1);
-  EXPECT_EQ(call.hints.value(u"desktop-entry"_s).toString(), u"Almanex"_s);
+  EXPECT_EQ(call.hints.value(u"desktop-entry"_s).toString(), u"io.github.quorvel.Almanex"_s);
   EXPECT_EQ(call.expireTimeout, 3000);
   EXPECT_TRUE(popup_.shown.empty());
 }

@@ -347,11 +347,7 @@ const std::map<std::string_view, Command>& Commands() {
 /// "almanex-cli 2.0 (Build 0.174)", from the version information of the executable.
 int PrintVersion(const std::string& executablePath, std::ostream& out, std::ostream& err) {
   try {
-    const TVerInfoRes versionInfo(executablePath);
-    int buildNumber = 0;
-    const std::string buildText = versionInfo.GetBuildNumberText();
-    std::from_chars(buildText.data(), buildText.data() + buildText.size(), buildNumber);
-    out << "almanex-cli " << versionInfo.GetFileVersionText() << " (Build " << FormatBuildText(buildNumber) << ")\n";
+    out << VersionLine("almanex-cli", executablePath) << '\n';
     return kExitOk;
   } catch (const std::exception& error) {
     err << "almanex-cli: " << error.what() << '\n';
