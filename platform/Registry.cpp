@@ -35,7 +35,13 @@ bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
 
 /// The comparison form of a key path or value name: ASCII folded by hand, anything beyond ASCII by
 /// Unicode case folding (names are UTF-8; bytes that are not are compared as they are).
+/// Only the file's first character is a byte-order mark; in a name U+FEFF is a character like any other,
+/// so leading ones are kept out of the Unicode folding (which would drop the first as a mark).
 std::string FoldName(std::string_view name) {
+  constexpr std::string_view kMark = "\xEF\xBB\xBF";
+  std::size_t marks = 0;
+  while (name.substr(marks, kMark.size()) == kMark) marks += kMark.size();
+  if (marks > 0) return std::string(name.substr(0, marks)) + FoldName(name.substr(marks));
   const bool ascii = std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   if (!ascii && IsValidUtf8(name)) {
     const QByteArray folded =
@@ -47,6 +53,11 @@ std::string FoldName(std::string_view name) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return out;
+}
+
+std::string_view TrimTrailingSpaceOrTab(std::string_view text) {
+  while (!text.empty() && IsSpaceOrTab(text.back())) text.remove_suffix(1);
+  return text;
 }
 
 constexpr char kHexDigits[] = "0123456789abcdef";
@@ -359,9 +370,15 @@ std::optional<Store> ParseStore(std::string_view bytes, std::size_t& badLine) {
     if (!rest.empty() && rest.front() != '"' && rest.back() == '\\') {
       // Continued binary data: the following lines belong to the same value.
       joined = std::string(rest);
-      while (!joined.empty() && joined.back() == '\\' && index + 1 < lines.size()) {
+      while (joined.back() == '\\' && index + 1 < lines.size()) {
         joined += '\n';
-        joined += lines[++index];
+        joined += TrimTrailingSpaceOrTab(lines[++index]);
+      }
+      // A continuation on the file's last line has nothing left to continue: the value ends with the
+      // file, and the backslash goes, so that a line written after this value is never read as part of it.
+      if (joined.back() == '\\') {
+        joined.pop_back();
+        joined.resize(TrimTrailingSpaceOrTab(joined).size());
       }
       rest = joined;
     }
@@ -427,7 +444,9 @@ std::string ErrnoText(int error) { return std::strerror(error); }
 /// Reads and parses the store file. A missing file is an empty store.
 LoadResult LoadStore(const std::string& path, Store& store, std::string& reason) {
   store = Store();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK: a FIFO in place of the file would block the open until some program writes into it;
+  // this way the open returns at once and the check below refuses it.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     // A folder of the path that is missing, or is a file, means the store cannot exist there yet.
     if (errno == ENOENT || errno == ENOTDIR) return LoadResult::Missing;

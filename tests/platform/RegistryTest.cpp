@@ -8,6 +8,7 @@
 #include <QString>
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <ostream>
 #include <string>
@@ -305,6 +306,82 @@ TEST_F(RegistryTest, AFileInAWindowsCodePageIsReadAsWindows1252AndRewrittenAsUtf
   EXPECT_NE(ReadFileBytes(RegistryFile()).find("\"Type\"=\"F\xC3\xBCr"), std::string::npos);
 }
 
+struct DanglingCase {
+  const char* name;
+  const char* bytes;
+  const char* kept;  // the binary value's line as the rewritten file holds it
+};
+void PrintTo(const DanglingCase& value, std::ostream* out) { *out << value.name; }
+
+class DanglingContinuation : public RegistryTest, public ::testing::WithParamInterface<DanglingCase> {};
+
+// A binary value continued on its file's last line has nothing left to continue with: it ends there.
+// A save afterwards puts its lines after it, each on a line of its own, and reads back; the binary
+// value stays as it was written.
+TEST_P(DanglingContinuation, EndsAtTheEndOfTheFileAndASaveAfterItReadsBack) {
+  SeedFile(GetParam().bytes);
+  ASSERT_EQ(WriteDword("Software\\Test", "Saved", 42), RegistryStatus::Ok);
+  ASSERT_EQ(WriteString("Software\\Later", "Next", "value"), RegistryStatus::Ok);
+  std::uint32_t number = 0;
+  ASSERT_EQ(ReadDword("Software\\Test", "Saved", number), RegistryStatus::Ok) << ReadFileBytes(RegistryFile());
+  EXPECT_EQ(number, 42u);
+  std::string text;
+  ASSERT_EQ(ReadString("Software\\Later", "Next", text), RegistryStatus::Ok) << ReadFileBytes(RegistryFile());
+  EXPECT_EQ(text, "value");
+  EXPECT_EQ(ReadString("Software\\Test", "b", text), RegistryStatus::WrongType);  // still there, still binary
+  EXPECT_EQ(ReadFileBytes(RegistryFile()), "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Test]\n" +
+                                               std::string(GetParam().kept) +
+                                               "\"Saved\"=dword:0000002a\n\n"
+                                               "[HKEY_CURRENT_USER\\Software\\Later]\n\"Next\"=\"value\"\n");
+}
+
+const DanglingCase kDanglingCases[] = {
+    {"NoFinalLineBreak", "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Test]\n\"b\"=hex(2):41,00,\\",
+     "\"b\"=hex(2):41,00,\n"},
+    {"FinalLineBreak", "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Test]\n\"b\"=hex(2):41,00,\\\n",
+     "\"b\"=hex(2):41,00,\n"},
+    {"CrLf", "REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Test]\r\n\"b\"=hex(2):41,00,\\\r\n", "\"b\"=hex(2):41,00,\n"},
+    {"OnAContinuationLine", "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Test]\n\"b\"=hex:01,02,\\\n  03,04,\\\n",
+     "\"b\"=hex:01,02,\\\n  03,04,\n"},
+    {"BlanksAfterTheBackslash", "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Test]\n\"b\"=hex:01,\\\n  02,\\  \t",
+     "\"b\"=hex:01,\\\n  02,\n"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Files, DanglingContinuation, ::testing::ValuesIn(kDanglingCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// U+FEFF is a byte-order mark only as the file's first character; in a name it is a character like any
+// other, so a name that starts with one is a name of its own.
+TEST_F(RegistryTest, ANameStartingWithU_FEFFIsNotTheNameWithoutIt) {
+  const std::string mark = "\xEF\xBB\xBF";
+  ASSERT_EQ(WriteDword("Software\\Test", "Name", 1), RegistryStatus::Ok);
+  ASSERT_EQ(WriteDword("Software\\Test", mark + "Name", 2), RegistryStatus::Ok);
+  ASSERT_EQ(WriteDword("Software\\Test", mark + mark + "name", 3), RegistryStatus::Ok);
+  ASSERT_EQ(WriteDword("Software\\" + mark + "Test", "Name", 4), RegistryStatus::Ok);
+  ASSERT_EQ(WriteDword(mark + "Software\\Test", "Name", 5), RegistryStatus::Ok);
+  std::uint32_t number = 0;
+  ASSERT_EQ(ReadDword("Software\\Test", "name", number), RegistryStatus::Ok);
+  EXPECT_EQ(number, 1u);
+  ASSERT_EQ(ReadDword("Software\\Test", mark + "NAME", number), RegistryStatus::Ok);
+  EXPECT_EQ(number, 2u);
+  ASSERT_EQ(ReadDword("Software\\Test", mark + mark + "Name", number), RegistryStatus::Ok);
+  EXPECT_EQ(number, 3u);
+  ASSERT_EQ(ReadDword("software\\" + mark + "test", "Name", number), RegistryStatus::Ok);
+  EXPECT_EQ(number, 4u);
+  ASSERT_EQ(ReadDword(mark + "SOFTWARE\\Test", "Name", number), RegistryStatus::Ok);
+  EXPECT_EQ(number, 5u);
+  RegistryKey key;
+  EXPECT_EQ(key.Open("Software\\" + mark, false), RegistryStatus::NotFound);
+
+  // The same from a file written by hand, which itself starts with a byte-order mark.
+  SeedFile(mark + "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Hand]\n\"" + mark +
+           "A\"=dword:00000001\n\"a\"=dword:00000002\n");
+  ASSERT_EQ(ReadDword("Software\\Hand", mark + "a", number), RegistryStatus::Ok);
+  EXPECT_EQ(number, 1u);
+  ASSERT_EQ(ReadDword("Software\\Hand", "A", number), RegistryStatus::Ok);
+  EXPECT_EQ(number, 2u);
+}
+
 struct GarbledCase {
   const char* name;
   const char* bytes;
@@ -383,6 +460,25 @@ TEST_F(RegistryTest, AFolderOrAHugeFileInPlaceOfTheStoreIsRefused) {
   std::filesystem::resize_file(RegistryFile(), 17 * 1024 * 1024);
   EXPECT_EQ(key.Open("Software\\Test", true), RegistryStatus::Unreadable);
   EXPECT_EQ(std::filesystem::file_size(RegistryFile()), 17u * 1024 * 1024);
+}
+
+// A FIFO in place of the store must not block the open until some other program writes into it: it is
+// refused at once, as any file that is not a regular file is, and left as it is. The open runs in a child
+// process under a watchdog alarm, so that a hang shows as a failure instead of stalling the test run.
+TEST_F(RegistryTest, AFifoInPlaceOfTheStoreIsRefusedWithoutWaiting) {
+  std::filesystem::create_directories(std::filesystem::path(RegistryFile()).parent_path());
+  ASSERT_EQ(::mkfifo(RegistryFile().c_str(), 0600), 0);
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        ::alarm(20);
+        RegistryKey key;
+        const bool refused = key.Open("Software\\Test", false) == RegistryStatus::Unreadable &&
+                             key.Open("Software\\Test", true) == RegistryStatus::Unreadable && !key.IsOpen();
+        std::_Exit(refused ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+  EXPECT_TRUE(std::filesystem::is_fifo(RegistryFile()));
 }
 
 // After every commit the file is complete and valid, no temporary file is left beside it, and each
