@@ -8,6 +8,7 @@
 #include <QString>
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <ostream>
@@ -292,6 +293,42 @@ TEST_F(RegistryTest, ReadsWhatAWindowsExportOrAHandEditLooksLike) {
             "@=\"default\"\n"
             "\"Later\"=\"yes\"\n"
             "\"New\"=\"value\"\n");
+}
+
+// Many keys, each listed twice in other letter cases with its values repeated: every key and value is
+// one entry, the later listing's data wins, the first spellings and places stay, and a rewrite keeps
+// them so.
+TEST_F(RegistryTest, KeysAndValuesListedTwiceMergeIntoTheirFirstListing) {
+  constexpr int kKeys = 200;
+  constexpr int kValues = 20;
+  const auto dword = [](int listing, int key, int value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%08x", listing * 0x10000 + key * 0x100 + value);
+    return std::string(text);
+  };
+  std::string seeded = "REGEDIT4\n";
+  std::string expected = "REGEDIT4\n";
+  for (int listing = 0; listing < 2; ++listing) {
+    for (int k = 0; k < kKeys; ++k) {
+      seeded += "\n[HKEY_CURRENT_USER\\" + std::string(listing == 0 ? "Software\\Many\\Key" : "SOFTWARE\\MANY\\KEY") +
+                std::to_string(k) + "]\n";
+      if (listing == 0) expected += "\n[HKEY_CURRENT_USER\\Software\\Many\\Key" + std::to_string(k) + "]\n";
+      for (int v = 0; v < kValues; ++v) {
+        seeded += "\"" + std::string(listing == 0 ? "Value" : "VALUE") + std::to_string(v) +
+                  "\"=dword:" + dword(listing, k, v) + "\n";
+        if (listing == 0) {
+          const bool rewritten = k == kKeys - 1 && v == kValues - 1;
+          expected += "\"Value" + std::to_string(v) + "\"=dword:" + (rewritten ? "00abcdef" : dword(1, k, v)) + "\n";
+        }
+      }
+    }
+  }
+  SeedFile(seeded);
+  std::uint32_t number = 0;
+  ASSERT_EQ(ReadDword("Software\\Many\\Key123", "value7", number), RegistryStatus::Ok);
+  EXPECT_EQ(number, 0x17B07u);
+  ASSERT_EQ(WriteDword("software\\many\\key199", "value19", 0xABCDEF), RegistryStatus::Ok);
+  EXPECT_EQ(ReadFileBytes(RegistryFile()), expected);
 }
 
 TEST_F(RegistryTest, AFileInAWindowsCodePageIsReadAsWindows1252AndRewrittenAsUtf8) {
