@@ -19,10 +19,13 @@
 // and holds one value per line. A DWORD is "dword:" and eight hexadecimal digits (one to eight are read).
 // The empty value name, the key's default value, is written as @. Values of other types (hex:, hex(2):,
 // ...), ';' comment lines and sections under other roots are kept as they are but cannot be read: reading
-// one fails as a wrong type would.
+// one fails as a wrong type would. Such a value continues on the next line after a trailing backslash; a
+// backslash on the file's last line continues nothing and is dropped. A U+FEFF is a byte-order mark only
+// as the file's first character; in a name it is part of the name.
 //
 // A file written under a Windows code page (not valid UTF-8 as a whole) is read as Windows-1252 and
-// rewritten as UTF-8. A file that cannot be read or does not parse makes every open fail with
+// rewritten as UTF-8. A file that cannot be read, is not a regular file (a folder, a FIFO: refused at
+// once, without waiting for a writer) or does not parse makes every open fail with
 // `RegistryStatus::Unreadable`, and nothing is written into it: a write never destroys data it could not
 // understand. Each such refusal sends a trace line from "Registry".
 //

@@ -106,9 +106,11 @@ std::uint64_t HashName(std::string_view name) {
   return hash;
 }
 
+/// The key of a name in the pending writes' index. It folds as SameName compares (a NUL as a blank), so that
+/// a name listed from the file, NULs and all, finds the writes made under it (which hold blanks instead).
 std::string FoldedName(std::string_view name) {
   std::string folded(name);
-  for (char& c : folded) c = ToLowerAscii(c);
+  for (char& c : folded) c = FoldName(c);
   return folded;
 }
 
