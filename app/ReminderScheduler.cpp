@@ -69,7 +69,8 @@ void ReminderScheduler::Search(DateTime now) {
 }
 
 void ReminderScheduler::ResetNotificationFlag() {
-  IniFile file(configPath_(), operations_);
+  // Locked from the read: a section another process erases meanwhile does not come back as its mark.
+  IniFile file(configPath_(), operations_, IniLock::kWholeOperation);
   for (const std::string& section : file.SectionNames()) {
     if (IsEventSection(section)) file.WriteBool(section, event_keys::kReminded, false);
   }
@@ -84,7 +85,7 @@ void ReminderScheduler::ShowReminderNotification() {
   balloons_.ShowBalloon(QString::fromStdString(text), QString::fromStdString(next_.strTitle), BalloonKind::Reminder);
   next_.bFound = false;
 
-  IniFile file(configPath_(), operations_);
+  IniFile file(configPath_(), operations_, IniLock::kWholeOperation);
   // An event erased (or a file removed) by another program since the search is not brought back as a
   // section holding nothing but its mark.
   if (!file.SectionExists(next_.strSection)) return;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "base/AtomicFile.h"
+#include "base/CommitLock.h"
 #include "base/TextEncoding.h"
 #include "base/Trace.h"
 
@@ -541,6 +542,9 @@ struct RegistryKey::State {
   bool mustCreate = false;    // opened with create on a key that did not exist yet
   Store snapshot;             // the file at open, with this key's writes applied, for reads
   std::vector<Line> pending;  // the writes, replayed on a fresh read at commit
+  // Held from the open (when the store's folder exists then) to the commit: another process's commit
+  // cannot fall between what the key read and what it writes.
+  CommitLock lock;
 };
 
 RegistryKey::RegistryKey() = default;
@@ -561,6 +565,9 @@ RegistryStatus RegistryKey::Open(std::string_view keyPath, bool create, const st
   std::optional<KeyPath> key = NormaliseKeyPath(keyPath);
   if (!key) return RegistryStatus::InvalidName;
   auto state = std::make_unique<State>();
+  // Without it (no folder yet, or another process's commit that did not end in time) the key still
+  // reads; its commit then takes the lock itself.
+  state->lock = CommitLock::Acquire(storePath, kCommitLockWait);
   std::string reason;
   if (LoadStore(storePath, state->snapshot, reason) == LoadResult::Unreadable) {
     TraceRefusal("OpenKey", storePath, reason, "the file is neither read nor written");
@@ -633,9 +640,20 @@ RegistryStatus RegistryKey::Close() {
   const std::unique_ptr<State> state = std::move(state_);
   if (state->pending.empty() && !state->mustCreate) return RegistryStatus::Ok;
   try {
-    // Start again from the file as it is now, so that writes committed since the open survive.
-    Store store;
     std::string reason;
+    if (!state->lock.Held()) {
+      // The lock is taken on the store's folder, which the first commit creates.
+      const std::size_t slash = state->storePath.rfind('/');
+      if (slash != std::string::npos && slash > 0) CreateFolderChain(state->storePath.substr(0, slash), 0700);
+      state->lock = CommitLock::Acquire(state->storePath, kCommitLockWait, &reason);
+      if (!state->lock.Held()) {
+        TraceRefusal("CloseKey", state->storePath, reason, "the writes are dropped and the file is left unchanged");
+        return RegistryStatus::WriteFailed;
+      }
+    }
+    // Start again from the file as it is now, so that writes committed since the open by a program that
+    // takes no lock (a hand edit) survive.
+    Store store;
     if (LoadStore(state->storePath, store, reason) == LoadResult::Unreadable) {
       TraceRefusal("CloseKey", state->storePath, reason, "the writes are dropped and the file is left unchanged");
       return RegistryStatus::Unreadable;

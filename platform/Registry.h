@@ -30,8 +30,11 @@
 // understand. Each such refusal sends a trace line from "Registry".
 //
 // Writes are buffered in the open key and committed by `Close` (or the destructor) with one atomic
-// replace of the file by WriteFileAtomically (base/AtomicFile.h). The commit re-reads the file first, so
-// two keys open at the same time do not undo each other's writes. A missing folder chain is created with
+// replace of the file by WriteFileAtomically (base/AtomicFile.h). An open key holds the commit lock
+// (base/CommitLock.h) from its open to its commit, so that another process's commit never falls between
+// what the key read and what it writes; a commit that cannot take the lock within kCommitLockWait writes
+// nothing and gives `WriteFailed`. The commit re-reads the file first, so two keys open at the same time
+// and a hand edit made meanwhile do not undo each other's writes. A missing folder chain is created with
 // mode 0700; a new file gets mode 0600; everything else (kept mode and owner, symbolic links, refusal of
 // a read-only file) is the writer's one behaviour.
 

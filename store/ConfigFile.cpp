@@ -82,10 +82,11 @@ bool EnsureFileExists(const std::string& path) {
   struct stat info;
   if (::stat(path.c_str(), &info) == 0) return S_ISREG(info.st_mode);
   if (errno != ENOENT) return false;
-  // Without O_EXCL a dangling symbolic link gets its target created; O_NONBLOCK keeps a FIFO that
-  // appears meanwhile from blocking.
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
-  if (fd < 0) return false;
+  // O_EXCL creates the name itself and never follows a symbolic link, so the target of a dangling link
+  // is never created (the atomic writer refuses such a link as well); O_NONBLOCK keeps a FIFO that
+  // appears meanwhile from blocking. A file that another program created meanwhile is taken as it is.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NONBLOCK, 0666);
+  if (fd < 0) return errno == EEXIST && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
   const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
   return ::close(fd) == 0 && regular;
 }

@@ -21,7 +21,8 @@ std::string ConfigFilePath();
 /// The running executable's full path.
 std::string ExecutablePath();
 
-/// Creates an empty file when none exists. The folder is never created here. False when the file is
+/// Creates an empty file when none exists. The folder is never created here, nor the target of a dangling
+/// symbolic link (false). False when the file is
 /// missing and cannot be created; the caller then shows FailToCreateFileMessage and writes nothing.
 bool EnsureFileExists(const std::string& path);
 /// "Fail to create file <path>.\rPlease make sure the disk is not full or corrupted."

@@ -15,6 +15,7 @@
 
 #include "FileFormats.h"
 #include "base/Ascii.h"
+#include "base/Trace.h"
 #include "datetime/DateFormat.h"
 #include "store/IniScanner.h"
 
@@ -424,6 +425,8 @@ struct detail::IniPending {
 
 namespace {
 
+constexpr std::string_view kTraceSource = "IniFile";
+
 std::unique_ptr<detail::IniSnapshot> LoadSnapshot(const std::string& path) {
   auto snapshot = std::make_unique<detail::IniSnapshot>();
   // O_NONBLOCK: a FIFO in place of the file must not hang the open.
@@ -583,9 +586,11 @@ std::string BuildFile(const detail::IniSnapshot& snapshot, const detail::IniPend
 
 }  // namespace
 
-IniFile::IniFile(std::string path, FileOperations* operations)
+IniFile::IniFile(std::string path, FileOperations* operations, IniLock lock)
     : path_(std::move(path)),
       operations_(operations),
+      lockWholeOperation_(lock == IniLock::kWholeOperation),
+      operationLock_(lockWholeOperation_ ? CommitLock::Acquire(path_, kCommitLockWait) : CommitLock()),
       snapshot_(LoadSnapshot(path_)),
       pending_(std::make_unique<detail::IniPending>()) {}
 
@@ -772,6 +777,14 @@ bool IniFile::HasPendingWrites() const {
 void IniFile::Flush() {
   if (!HasPendingWrites()) return;
   commitFailed_ = true;  // until the commit below succeeds
+  // Another process's read-modify-write commit is never interleaved with this one. The operation's own
+  // lock, when it holds one, is shared.
+  std::string reason;
+  const CommitLock lock = CommitLock::Acquire(path_, kCommitLockWait, &reason);
+  if (!lock.Held()) {
+    TraceLazy(kTraceSource, [&] { return "Flush: " + path_ + ": " + reason + "; nothing written"; });
+    throw EIniWriteError(path_);
+  }
   // stat follows symbolic links, as the write does: the identity is the target's.
   struct stat info;
   const bool exists = ::stat(path_.c_str(), &info) == 0;
@@ -779,6 +792,11 @@ void IniFile::Flush() {
   // Another program changed the file since it was read: apply the writes to what it holds now.
   const FileIdentity now = exists ? FileIdentity::Of(info) : FileIdentity{};
   if (!(now == snapshot_->identity)) {
+    if (lockWholeOperation_ && !operationLock_.Held()) {
+      // What this operation read is gone, and what it wrote may rest on it: nothing is written.
+      TraceLazy(kTraceSource, [&] { return "Flush: " + path_ + ": changed since it was read; nothing written"; });
+      throw EIniWriteError(path_);
+    }
     snapshot_ = LoadSnapshot(path_);
     lastSection_ = kNoSection;
     formats_.reset();

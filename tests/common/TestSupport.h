@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "datetime/FormatSettings.h"
 
@@ -17,6 +18,10 @@ namespace almanex::test {
 class TempDir {
  public:
   TempDir();
+  /// Under /dev/shm when that is a folder we may write, for tests of many commits: in memory, a sync
+  /// costs nothing.
+  struct InMemory {};
+  explicit TempDir(InMemory);
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
@@ -62,6 +67,10 @@ std::set<std::string> FolderEntries(const std::string& folder);
 /// The lines of one INI section, header included, as the file holds them (CRLF line ends); "" when the
 /// header is not there.
 std::string SectionBytes(const std::string& file, const std::string& header);
+
+/// Starts every command line (the program's path first) at once and waits for all of them. True when each
+/// one ended with status 0.
+bool RunTogether(const std::vector<std::vector<std::string>>& commands);
 
 /// Local date-time from its fields, for readable test tables.
 double MakeDateTime(int year, unsigned month, unsigned day, unsigned hour = 0, unsigned minute = 0, unsigned second = 0,

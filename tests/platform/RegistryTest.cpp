@@ -608,5 +608,19 @@ TEST_F(RegistryTest, AnOpenKeyReadsItsOwnPendingWrites) {
   EXPECT_TRUE(FileExists(RegistryFile()));
 }
 
+// Two processes that each read a DWORD and write it plus one, 500 times, through settings-store keys: the
+// lock each key holds from its open to its commit keeps every step.
+TEST_F(RegistryTest, TwoProcessesIncrementingOneValueLoseNoStep) {
+  const test::TempDir dir{test::TempDir::InMemory{}};
+  const std::string path = dir.File("Almanex/registry.reg");
+  const std::vector<std::string> writer = {ALMANEX_STORE_WRITER_PATH, "registry-increment", path, "500"};
+  ASSERT_TRUE(test::RunTogether({writer, writer}));
+  RegistryKey key;
+  ASSERT_EQ(key.Open("Software\\Counter", false, path), RegistryStatus::Ok);
+  std::uint32_t value = 0;
+  ASSERT_EQ(key.ReadDword("Value", value), RegistryStatus::Ok);
+  EXPECT_EQ(value, 1000u);
+}
+
 }  // namespace
 }  // namespace almanex

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <optional>
@@ -109,6 +110,23 @@ TEST(EnsureFileExists, NeverCreatesTheFolder) {
   EXPECT_FALSE(test::FileExists(dir.File("Config")));
   EXPECT_EQ(FailToCreateFileMessage(path),
             "Fail to create file " + path + ".\rPlease make sure the disk is not full or corrupted.");
+}
+
+// The creation follows the writer's rule for links: the target of a dangling link is never created (as
+// root, a link into a root-only folder would otherwise create a file there); a link to an existing file
+// is that file, which the writer then follows or refuses.
+TEST(EnsureFileExists, NeverCreatesTheTargetOfADanglingLink) {
+  test::TempDir dir;
+  std::filesystem::create_directory(dir.File("elsewhere"));
+  const std::string path = dir.File("Config.INI");
+  ASSERT_EQ(::symlink(dir.File("elsewhere/target").c_str(), path.c_str()), 0);
+  EXPECT_FALSE(EnsureFileExists(path));
+  EXPECT_FALSE(test::FileExists(dir.File("elsewhere/target")));
+  EXPECT_TRUE(std::filesystem::is_symlink(path));
+
+  test::WriteFileBytes(dir.File("elsewhere/target"), "[Event1]\r\n");
+  EXPECT_TRUE(EnsureFileExists(path));
+  EXPECT_EQ(test::ReadFileBytes(dir.File("elsewhere/target")), "[Event1]\r\n");
 }
 
 TEST(EventSection, NameContainsEventWithItsCase) {
