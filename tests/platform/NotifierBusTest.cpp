@@ -415,8 +415,11 @@ TEST_F(NotifierBusTest, AClosedNotificationForgetsItsActions) {
   host->EmitSignal(u"ActionInvoked"_s, {QVariant::fromValue(1u), u"snooze"_s});
   // A marker signal after both: once its effect is seen, the two before it have been handled.
   int marker = 0;
-  router_->DeliverReminder(u"marker"_s, u"M"_s, {[&] { ++marker; }, {}}, {});
-  ASSERT_TRUE(QTest::qWaitFor([&] { return host->Server().Received().size() == 2; }, kLongestWaitMilliseconds));
+  // Its action is reported only once we hold its id (the server records a call before it answers).
+  route.reset();
+  router_->DeliverReminder(u"marker"_s, u"M"_s, {[&] { ++marker; }, {}}, [&](BalloonRoute taken) { route = taken; });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return route.has_value(); }, kLongestWaitMilliseconds));
+  ASSERT_EQ(host->Server().Received().size(), 2u);
   host->EmitSignal(u"ActionInvoked"_s, {QVariant::fromValue(2u), u"snooze"_s});
   ASSERT_TRUE(QTest::qWaitFor([&] { return marker == 1; }, kLongestWaitMilliseconds));
   EXPECT_EQ(snoozed, 0);

@@ -30,10 +30,10 @@ namespace almanex::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: almanex-cli list [--json] [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] [--locale NAME]\n"
-    "       almanex-cli next [--json] [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] [--locale NAME]\n"
-    "       almanex-cli due --day YYYY-MM-DD [--days N] [--json] [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] "
-    "[--locale NAME]\n"
+    "usage: almanex-cli list [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] [--locale NAME] [--json]\n"
+    "       almanex-cli next [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] [--locale NAME] [--json]\n"
+    "       almanex-cli due --day YYYY-MM-DD [--days N] [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] "
+    "[--locale NAME] [--json]\n"
     "       almanex-cli sentence --section NAME [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] [--locale NAME]\n"
     "       almanex-cli report --section NAME [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] [--locale NAME]\n"
     "       almanex-cli --help\n"
