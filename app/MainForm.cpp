@@ -19,6 +19,7 @@
 #include <iostream>
 
 #include "EventListModel.h"
+#include "ReminderFollowUp.h"
 #include "ReminderScheduler.h"
 #include "base/Trace.h"
 #include "datetime/DateFormat.h"
@@ -202,6 +203,13 @@ void TFrmMain::FormCreate() {
   // Reminders go through the icon, which cuts them to the balloon's limits before delivery.
   scheduler_ =
       std::make_unique<ReminderScheduler>(services_.configPath, services_.clock, services_.settings, *TrayIcon);
+  // Snoozes and missed reminders; "Open Almanex" shows and raises this window.
+  if (services_.reminderMemory == nullptr) ownReminderMemory_ = std::make_unique<RegistryReminderMemory>();
+  reminderFollowUp_ = std::make_unique<ReminderFollowUp>(
+      services_.configPath, services_.clock, services_.settings, *TrayIcon,
+      services_.reminderMemory != nullptr ? *services_.reminderMemory : *ownReminderMemory_,
+      [this] { ActionShowExecute(); });
+  scheduler_->SetFollowUp(reminderFollowUp_.get());
   InitGridColumns();
   LoadEventList();
   FitColumnWidths();  // only where no width is stored: the stored ones are applied next

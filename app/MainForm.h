@@ -39,6 +39,8 @@ inline constexpr std::array<int, kColumnCount> kBuiltInColumnWidths{62, 128, 102
 class BalloonSink;
 class EventListModel;
 class GridView;
+class ReminderFollowUp;
+class ReminderMemory;
 class ReminderScheduler;
 class TFrmEvent;
 class TTrayIcon;
@@ -75,6 +77,8 @@ class TFrmMain : public QMainWindow {
     std::function<QPrinterInfo()> printer = {};
     /// Asks for a PDF file when there is no printer; null: AskForPdfFile.
     PdfFileAsker askPdf = {};
+    /// Where pending snoozes and the moment of the last run are kept; null: the settings store.
+    ReminderMemory* reminderMemory = nullptr;
   };
 
   /// Runs the creation steps; the window stays hidden when a tray exists.
@@ -182,6 +186,8 @@ class TFrmMain : public QMainWindow {
   Services services_;
   EventListModel* model_ = nullptr;
   std::unique_ptr<ReminderScheduler> scheduler_;
+  std::unique_ptr<ReminderMemory> ownReminderMemory_;
+  std::unique_ptr<ReminderFollowUp> reminderFollowUp_;
   QMenu* fileMenu_ = nullptr;
   /// Set while the first-run prompt waits for the window to be on the screen.
   bool firstRunPromptQueued_ = false;

@@ -4,6 +4,7 @@
 #include <exception>
 #include <utility>
 
+#include "ReminderFollowUp.h"
 #include "base/Trace.h"
 #include "store/ConfigFile.h"
 #include "store/EventKeys.h"
@@ -58,6 +59,7 @@ void ReminderScheduler::Tick() {
     ShowReminderNotification();
     Search(now);
   }
+  if (followUp_ != nullptr) followUp_->Tick(now);
 }
 
 void ReminderScheduler::SearchNextReminder() { Search(Now()); }
@@ -82,7 +84,13 @@ void ReminderScheduler::ResetNotificationFlag() {
 void ReminderScheduler::ShowReminderNotification() {
   if (!next_.bFound) return;
   const std::string text = BuildSpanSentence(next_, way_, clock_, settings_);
-  balloons_.ShowBalloon(QString::fromStdString(text), QString::fromStdString(next_.strTitle), BalloonKind::Reminder);
+  if (followUp_ != nullptr) {
+    balloons_.ShowReminder(QString::fromStdString(text), QString::fromStdString(next_.strTitle),
+                           followUp_->ActionsFor(next_.strSection));
+    followUp_->RecordLastRun(Now());  // a reminder shown is never listed as missed after a restart
+  } else {
+    balloons_.ShowBalloon(QString::fromStdString(text), QString::fromStdString(next_.strTitle), BalloonKind::Reminder);
+  }
   next_.bFound = false;
 
   IniFile file(configPath_(), operations_, IniLock::kWholeOperation);

@@ -134,6 +134,11 @@ void TTrayIcon::ShowBalloon(const QString& text, const QString& title, BalloonKi
                          LeftCodePoints(title, kBalloonTitleMaxCharacters), kind);
 }
 
+void TTrayIcon::ShowReminder(const QString& text, const QString& title, const ReminderActions& actions) {
+  Balloons().ShowReminder(LeftCodePoints(text, kBalloonTextMaxCharacters),
+                          LeftCodePoints(title, kBalloonTitleMaxCharacters), actions);
+}
+
 void TTrayIcon::DeleteIcon() {
   if (owner_.isNull()) return;
   icon_->hide();

@@ -87,4 +87,36 @@ void ReadReminderEvent(const IniFile& file, const std::string& section, DateTime
   way.FirstSentence = DisplayText(file.ReadString(section, keys::kFirstSentence, ""));
 }
 
+std::vector<MissedReminder> FindMissedReminders(const IniFile& file, DateTime since, DateTime before, DateTime now,
+                                                const FormatSettings& settings) {
+  std::vector<MissedReminder> missed;
+  const std::int64_t first = WholeMilliseconds(since);
+  const std::int64_t end = WholeMilliseconds(before);
+  if (first >= end) return missed;
+
+  // Each section's pattern and remind time are read once; the days are tested on them.
+  struct Candidate {
+    std::string section;
+    RecurrencePattern pattern;
+    DateTime remindTime;
+  };
+  std::vector<Candidate> candidates;
+  for (const std::string& section : file.SectionNames()) {
+    if (!IsEventSection(section)) continue;
+    candidates.push_back({section, ReadRecurrencePattern(file, section, now, settings),
+                          TimeOf(file.ReadTime(section, event_keys::kRemindTime, 0, settings))});
+  }
+  for (std::int64_t day = DayNumber(since); day <= DayNumber(before); ++day) {
+    const DateTime midnight = static_cast<DateTime>(day);
+    for (const Candidate& candidate : candidates) {
+      const std::int64_t moment = WholeMilliseconds(midnight + candidate.remindTime);
+      if (moment < first || moment >= end) continue;
+      if (!IsDue(candidate.pattern, midnight, settings)) continue;
+      missed.push_back({midnight + candidate.remindTime, candidate.section,
+                        DisplayText(file.ReadString(candidate.section, event_keys::kTitle, ""))});
+    }
+  }
+  return missed;
+}
+
 }  // namespace almanex

@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "JsonLine.h"
 #include "datetime/DateFormat.h"
 #include "datetime/DateTimeUnit.h"
 #include "datetime/IntervalReport.h"
@@ -20,6 +21,7 @@
 #include "recurrence/IniRecurrenceUnit.h"
 #include "recurrence/ReminderSearch.h"
 #include "store/ConfigFile.h"
+#include "store/EventKeys.h"
 #include "store/EventList.h"
 #include "store/EventRecord.h"
 #include "store/IniFile.h"
@@ -28,10 +30,10 @@ namespace almanex::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: almanex-cli list [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] [--locale NAME]\n"
-    "       almanex-cli next [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] [--locale NAME]\n"
+    "usage: almanex-cli list [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] [--locale NAME] [--json]\n"
+    "       almanex-cli next [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] [--locale NAME] [--json]\n"
     "       almanex-cli due --day YYYY-MM-DD [--days N] [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] "
-    "[--locale NAME]\n"
+    "[--locale NAME] [--json]\n"
     "       almanex-cli sentence --section NAME [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] [--locale NAME]\n"
     "       almanex-cli report --section NAME [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] [--locale NAME]\n"
     "       almanex-cli --help\n"
@@ -56,12 +58,34 @@ constexpr const char* kHelp =
     "DateChecked=0 is today and TimeChecked=0 midnight. Section names ignore letter case. --config defaults to the\n"
     "program's Config.INI, --now to the current time, --locale to the user's locale. The file is only\n"
     "read. Every output line ends with LF. Exit status 2: a bad argument, date or section name; 1: the\n"
-    "report's calculation failed (the report is printed all the same).\n";
+    "report's calculation failed (the report is printed all the same).\n"
+    "\n"
+    "With --json, list, due and next print one JSON object per line instead: section, title, type, date and\n"
+    "time as the grid shows them; moment (the event's date-time) and ahead (true when it is after --now);\n"
+    "years, months, weeks, days, hours, minutes and seconds, the span to --now as numbers, and yearsText ...\n"
+    "secondsText, the grid's texts of the same figures (null and \"\" when the span cannot be calculated);\n"
+    "remind, the next reminder moment after --now (null when none within four years). due adds day; next\n"
+    "gives its pending remind moment and adds sentence. Moments are \"YYYY-MM-DD HH:MM:SS\" local time.\n";
 
 /// The form of --now, and of the moments the commands print.
 constexpr const char* kIsoPattern = "yyyy-mm-dd hh:nn:ss";
 /// The form of --day, and of the days `due` prints.
 constexpr const char* kIsoDayPattern = "yyyy-mm-dd";
+
+/// The flag that switches list, due and next to JSON lines.
+constexpr std::string_view kJsonFlag = "--json";
+
+/// Removes every `flag` from the arguments; true when there was one.
+bool TakeFlag(std::vector<std::string>& arguments, std::string_view flag) {
+  const auto kept = std::remove(arguments.begin() + 1, arguments.end(), flag);
+  const bool found = kept != arguments.end();
+  arguments.erase(kept, arguments.end());
+  return found;
+}
+
+int ListJson(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock);
+int NextJson(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock);
+int DueJson(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock);
 
 /// A bad command line; its message goes to stderr with the usage.
 class UsageError : public std::runtime_error {
@@ -147,6 +171,7 @@ void WriteTabSeparated(std::ostream& out, const std::array<std::string, 12>& tex
 }
 
 int List(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock) {
+  if (std::vector<std::string> rest = arguments; TakeFlag(rest, kJsonFlag)) return ListJson(rest, out, clock);
   const Context context = ReadContext(Options(arguments, 1, {"config", "now", "locale"}), clock);
   const IniFile file(context.configPath);
   const EventList list = LoadEventList(file, context.now, context.settings);
@@ -164,6 +189,7 @@ std::string Field(std::string text) {
 /// section, remind moment, title and the sentence built at --now; nothing when no reminder is pending.
 /// Reads the file only: no mark is cleared or set.
 int Next(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock) {
+  if (std::vector<std::string> rest = arguments; TakeFlag(rest, kJsonFlag)) return NextJson(rest, out, clock);
   const Context context = ReadContext(Options(arguments, 1, {"config", "now", "locale"}), clock);
   const IniFile file(context.configPath);
   TNextReminder next;
@@ -206,6 +232,7 @@ int ParseDays(const std::optional<std::string>& text) {
 /// once and each section's pattern read once; one day is tested as each pattern is read, more days on
 /// the patterns kept.
 int Due(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock) {
+  if (std::vector<std::string> rest = arguments; TakeFlag(rest, kJsonFlag)) return DueJson(rest, out, clock);
   const Options options(arguments, 1, {"config", "now", "locale", "day", "days"});
   const Context context = ReadContext(options, clock);
   const DateTime first = ParseDay(Required(options, "day", "YYYY-MM-DD"));
@@ -323,6 +350,133 @@ int Report(const std::vector<std::string>& arguments, std::ostream& out, std::os
   if (report.failure) {
     err << "almanex-cli: " << kCalcFailureContext << " Reason: " << *report.failure << '\n';
     return kExitFailure;
+  }
+  return kExitOk;
+}
+
+// --json: one object per line, for status bars and scripts (members listed in kHelp).
+
+/// How far ahead the next reminder moment is looked for: four years hold every yearly pattern's day.
+constexpr int kRemindLookAheadDays = 4 * 366;
+
+std::string IsoMoment(DateTime value) {
+  static const FormatSettings kIso;
+  return FormatDateTime(kIsoPattern, value, kIso);
+}
+
+/// The members that describe the event as the grid shows it at `now`.
+void AddEventMembers(JsonLine& line, const EventRow& row, DateTime now, const FormatSettings& settings) {
+  line.String("section", row.section)
+      .String("title", row.title)
+      .String("type", row.typeDesc)
+      .String("date", row.dateText)
+      .String("time", row.timeText);
+  const DateTime target = SpanTarget(row, now);
+  line.String("moment", IsoMoment(target)).Bool("ahead", WholeMilliseconds(target) > WholeMilliseconds(now));
+  TTimeDeltaValueRecord record;
+  const bool calculated = !CalcRowSpan(row, now, settings, record);
+  const SpanUnits units = ConvertSpan(target > now ? target - now : now - target);
+  const std::array<double, 7> numbers{units.years, units.months,  units.weeks,  units.days,
+                                      units.hours, units.minutes, units.seconds};
+  static constexpr std::array<std::string_view, 7> kNames{"years", "months",  "weeks",  "days",
+                                                          "hours", "minutes", "seconds"};
+  static constexpr std::array<std::string_view, 7> kTextNames{"yearsText", "monthsText",  "weeksText",  "daysText",
+                                                              "hoursText", "minutesText", "secondsText"};
+  const auto texts = SpanColumnTexts(record);
+  for (std::size_t i = 0; i < numbers.size(); ++i) {
+    if (calculated) {
+      line.Number(kNames[i], numbers[i]);
+    } else {
+      line.Null(kNames[i]);
+    }
+  }
+  for (std::size_t i = 0; i < texts.size(); ++i) line.String(kTextNames[i], calculated ? *texts[i] : "");
+}
+
+void AddMoment(JsonLine& line, std::string_view name, std::optional<DateTime> moment) {
+  if (moment) {
+    line.String(name, IsoMoment(*moment));
+  } else {
+    line.Null(name);
+  }
+}
+
+/// The first reminder moment of `section` strictly after `now`, marks ignored: a due day at the time of
+/// day of its RemindTime (default now, as the search takes it). Nothing within kRemindLookAheadDays.
+std::optional<DateTime> NextRemindMoment(const IniFile& file, const std::string& section, DateTime now,
+                                         const FormatSettings& settings) {
+  const RecurrencePattern pattern = ReadRecurrencePattern(file, section, now, settings);
+  const DateTime remind = TimeOf(file.ReadTime(section, event_keys::kRemindTime, now, settings));
+  const DateTime today = DateOf(now);
+  for (int offset = 0; offset <= kRemindLookAheadDays && today + offset <= kMaxDateTime; ++offset) {
+    const DateTime moment = today + offset + remind;
+    if (WholeMilliseconds(moment) <= WholeMilliseconds(now)) continue;
+    if (IsDue(pattern, today + offset, settings)) return moment;
+  }
+  return std::nullopt;
+}
+
+int ListJson(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock) {
+  const Context context = ReadContext(Options(arguments, 1, {"config", "now", "locale"}), clock);
+  const IniFile file(context.configPath);
+  const EventList list = LoadEventList(file, context.now, context.settings);
+  for (const EventRow& row : list.rows) {
+    JsonLine line;
+    AddEventMembers(line, row, context.now, context.settings);
+    AddMoment(line, "remind", NextRemindMoment(file, row.section, context.now, context.settings));
+    out << std::move(line).Finish();
+  }
+  return kExitOk;
+}
+
+int NextJson(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock) {
+  const Context context = ReadContext(Options(arguments, 1, {"config", "now", "locale"}), clock);
+  const IniFile file(context.configPath);
+  TNextReminder next;
+  TReminderWay way;
+  FindNextReminder(file, context.now, context.settings, next, way);
+  if (!next.bFound) return kExitOk;
+  const EventList list = LoadEventList(file, context.now, context.settings);
+  const auto row = std::find_if(list.rows.begin(), list.rows.end(),
+                                [&](const EventRow& candidate) { return candidate.section == next.strSection; });
+  if (row == list.rows.end()) return kExitOk;  // the search takes event sections only; the list holds them all
+  const ManualClock at(context.now);
+  JsonLine line;
+  AddEventMembers(line, *row, context.now, context.settings);
+  AddMoment(line, "remind", next.dtRemindTime);
+  line.String("sentence", BuildSpanSentence(next, way, at, context.settings));
+  out << std::move(line).Finish();
+  return kExitOk;
+}
+
+int DueJson(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock) {
+  const Options options(arguments, 1, {"config", "now", "locale", "day", "days"});
+  const Context context = ReadContext(options, clock);
+  const DateTime first = ParseDay(Required(options, "day", "YYYY-MM-DD"));
+  const int days = ParseDays(options.Get("days"));
+  if (first + (days - 1) > kMaxDateTime) throw UsageError("--day and --days reach past 9999-12-31");
+
+  static const FormatSettings kIso;
+  const IniFile file(context.configPath);
+  const EventList list = LoadEventList(file, context.now, context.settings);
+  std::vector<RecurrencePattern> patterns;
+  std::vector<DateTime> remindTimes;
+  patterns.reserve(list.rows.size());
+  for (const EventRow& row : list.rows) {
+    patterns.push_back(ReadRecurrencePattern(file, row.section, context.now, context.settings));
+    remindTimes.push_back(TimeOf(file.ReadTime(row.section, event_keys::kRemindTime, context.now, context.settings)));
+  }
+  for (int offset = 0; offset < days; ++offset) {
+    const DateTime day = first + offset;
+    const std::string dayText = FormatDateTime(kIsoDayPattern, day, kIso);
+    for (std::size_t i = 0; i < list.rows.size(); ++i) {
+      if (!IsDue(patterns[i], day, context.settings)) continue;
+      JsonLine line;
+      AddEventMembers(line, list.rows[i], context.now, context.settings);
+      line.String("day", dayText);
+      AddMoment(line, "remind", day + remindTimes[i]);
+      out << std::move(line).Finish();
+    }
   }
   return kExitOk;
 }
