@@ -50,7 +50,9 @@ std::optional<unsigned> NthDayOfWeekSet(int year, unsigned month, int instance, 
   using namespace std::chrono;
   const unsigned firstWeekday = weekday{sys_days{std::chrono::year{year} / std::chrono::month{month} / 1}}.c_encoding();
   const unsigned length = DaysInMonth(year, month);
-  const auto inSet = [&](unsigned day) { return InWeekMask(weekMask, static_cast<int>((firstWeekday + day - 1) % 7) + 1); };
+  const auto inSet = [&](unsigned day) {
+    return InWeekMask(weekMask, static_cast<int>((firstWeekday + day - 1) % 7) + 1);
+  };
   if (instance == 4) {
     for (unsigned day = length; day >= 1; --day) {
       if (inSet(day)) return day;
@@ -104,8 +106,9 @@ void ForEachDueDay(const RecurrencePattern& pattern, DateTime from, DateTime to,
       if (monthly && interval <= 0) return;
       if (!monthly && (pattern.iMonthOfYear < 0 || pattern.iMonthOfYear > 11)) return;
       const bool byDay = pattern.iRecurrenceType == kRecurMonthlyByDay || pattern.iRecurrenceType == kRecurYearlyByDate;
-      if (byDay ? pattern.iDayOfMonth < 1
-                : pattern.iInstance < 0 || pattern.iInstance > 30 || (pattern.iDayOfWeekMask & kWeekMaskEveryDay) == 0) {
+      if (byDay
+              ? pattern.iDayOfMonth < 1
+              : pattern.iInstance < 0 || pattern.iInstance > 30 || (pattern.iDayOfWeekMask & kWeekMaskEveryDay) == 0) {
         return;  // no month holds a candidate
       }
       using namespace std::chrono;

@@ -37,7 +37,6 @@ namespace almanex::calendar {
 std::string ExportCalendar(const IniFile& file, DateTime now, const FormatSettings& settings);
 
 /// One event section as a VEVENT, from BEGIN:VEVENT to END:VEVENT.
-std::string ExportEvent(const IniFile& file, std::string_view section, DateTime now,
-                        const FormatSettings& settings);
+std::string ExportEvent(const IniFile& file, std::string_view section, DateTime now, const FormatSettings& settings);
 
 }  // namespace almanex::calendar

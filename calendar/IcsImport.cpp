@@ -96,9 +96,7 @@ std::optional<std::pair<std::string, std::string>> ComponentLine(const std::stri
   return std::make_pair(name, component);
 }
 
-std::string Shortened(const std::string& text) {
-  return text.size() <= 60 ? text : text.substr(0, 57) + "...";
-}
+std::string Shortened(const std::string& text) { return text.size() <= 60 ? text : text.substr(0, 57) + "..."; }
 
 /// The calendars of the text and the line of every VEVENT's BEGIN in document order, or the first fault.
 struct Parsed {
@@ -128,10 +126,10 @@ std::variant<Parsed, Fault> Parse(std::string_view text) {
         anyCalendar = true;
       } else {
         if (open.empty() || open.back().first != component->second) {
-          return Fault{line.line, open.empty() ? "END:" + component->second + " without its BEGIN"
-                                               : "END:" + component->second + " where BEGIN:" + open.back().first +
-                                                     " of line " + std::to_string(open.back().second) +
-                                                     " is still open"};
+          return Fault{line.line, open.empty()
+                                      ? "END:" + component->second + " without its BEGIN"
+                                      : "END:" + component->second + " where BEGIN:" + open.back().first + " of line " +
+                                            std::to_string(open.back().second) + " is still open"};
         }
         open.pop_back();
       }
@@ -296,8 +294,8 @@ std::optional<std::string> MapRule(const icalrecurrencetype& rule, const LocalMo
       for (int offset = 1; offset <= back; ++offset) {
         const DateTime day = start.date - offset;
         if ((mask & WeekdayBit(DayOfWeek(day))) != 0 && day >= today) {
-          return std::string("every ") + std::to_string(interval) + " weeks from a start in the middle of a week (WKST=" +
-                 kWeekdayCodes[weekStart] + ")";
+          return std::string("every ") + std::to_string(interval) +
+                 " weeks from a start in the middle of a week (WKST=" + kWeekdayCodes[weekStart] + ")";
         }
       }
       record.startDate = start.date - back;
@@ -378,8 +376,8 @@ struct PendingEvent {
   std::string name;
   std::string title;
   std::vector<std::pair<const RecordKey*, std::string>> values;  // our own event
-  std::optional<EventRecord> record;                              // a foreign event
-  std::string note;                                               // why it was imported once only
+  std::optional<EventRecord> record;                             // a foreign event
+  std::string note;                                              // why it was imported once only
 };
 
 /// Every occurrence date of the component (RRULE from DTSTART, RDATE, less EXDATE) from `from` on, in

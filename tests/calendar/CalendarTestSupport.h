@@ -28,8 +28,8 @@ inline void WriteRandomEvents(IniFile& file, int count, unsigned seed, const For
   const auto chance = [&pick](int percent) { return pick(1, 100) <= percent; };
   const DateTime first = Day(2021, 1, 1);
   const DateTime last = Day(2027, 12, 31);
-  static const std::array<const char*, 6> kTitles{"Birthday of Ann", "Rent, water; power", "Back\\slash \"quoted\"",
-                                                  "Zoë's name day — ünïcode", "Dentist", "x"};
+  static const std::array<const char*, 6> kTitles{
+      "Birthday of Ann", "Rent, water; power", "Back\\slash \"quoted\"", "Zoë's name day — ünïcode", "Dentist", "x"};
   static const std::array<int, 10> kKinds{0, 1, 2, 3, 5, 6, 7, 1, 3, 6};
   for (int i = 1; i <= count; ++i) {
     const std::string section = "Event" + std::to_string(i);
@@ -72,8 +72,7 @@ inline void WriteRandomEvents(IniFile& file, int count, unsigned seed, const For
         if (kind == 3) file.WriteInteger(section, keys::kInterval, chance(5) ? 0 : pick(1, 4));
         if (kind == 6) file.WriteInteger(section, keys::kMonthOfYear, chance(3) ? 12 : pick(0, 11));
         file.WriteInteger(section, keys::kInstance, chance(10) ? pick(-1, 9) : pick(0, 4));
-        file.WriteInteger(section, keys::kDayOfWeekMask,
-                          chance(3) ? 0 : (chance(40) ? 1 << pick(0, 6) : pick(1, 127)));
+        file.WriteInteger(section, keys::kDayOfWeekMask, chance(3) ? 0 : (chance(40) ? 1 << pick(0, 6) : pick(1, 127)));
         break;
       case 5:
         file.WriteInteger(section, keys::kMonthOfYear, chance(3) ? -1 : pick(0, 11));
