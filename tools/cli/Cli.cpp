@@ -390,11 +390,15 @@ int WithoutErr(const std::vector<std::string>& arguments, std::ostream& out, std
 }
 
 const std::map<std::string_view, Command>& Commands() {
-  static const std::map<std::string_view, Command> commands{
-      {"list", WithoutErr<List>}, {"next", WithoutErr<Next>},
-      {"due", WithoutErr<Due>},   {"sentence", WithoutErr<Sentence>},
-      {"report", Report},         {"export", ExportIcs},
-      {"import", ImportIcs}};
+  // clang-format off
+  static const std::map<std::string_view, Command> commands{{"list", WithoutErr<List>},
+                                                            {"next", WithoutErr<Next>},
+                                                            {"due", WithoutErr<Due>},
+                                                            {"sentence", WithoutErr<Sentence>},
+                                                            {"report", Report},
+                                                            {"export", ExportIcs},
+                                                            {"import", ImportIcs}};
+  // clang-format on
   return commands;
 }
 
