@@ -75,6 +75,8 @@ class TFrmMain : public QMainWindow {
     std::function<QPrinterInfo()> printer = {};
     /// Asks for a PDF file when there is no printer; null: AskForPdfFile.
     PdfFileAsker askPdf = {};
+    /// Asks for the iCalendar file to write (true) or read (false); empty: cancelled. Null: a file dialog.
+    std::function<QString(bool save)> askIcsFile = {};
   };
 
   /// Runs the creation steps; the window stays hidden when a tray exists.
@@ -126,6 +128,8 @@ class TFrmMain : public QMainWindow {
   QAction* ActionPrintSettings = nullptr;
   QAction* ActionPrintPreview = nullptr;
   QAction* ActionPrint = nullptr;
+  QAction* ActionExportIcs = nullptr;
+  QAction* ActionImportIcs = nullptr;
   QAction* ActionHide = nullptr;
   QAction* ActionShow = nullptr;
   QAction* ActionExit = nullptr;
@@ -165,6 +169,10 @@ class TFrmMain : public QMainWindow {
   void ActionPrintSettingsExecute();
   void ActionPrintPreviewExecute();
   void ActionPrintExecute();
+  void ActionExportIcsExecute();
+  void ActionImportIcsExecute();
+  /// The iCalendar file the user picks, empty when cancelled.
+  QString AskIcsFile(bool save);
   void ActionHideExecute();
   void ActionShowExecute();
   void ActionExitExecute();
