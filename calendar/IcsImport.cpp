@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -34,10 +35,17 @@ struct ParserDeleter {
   void operator()(icalparser* parser) const { icalparser_free(parser); }
 };
 
-/// One content line after unfolding, with the physical line it starts on.
+/// One content line after unfolding, with the physical line it starts on. The text is a view into the
+/// file's text, or into Unfolded::folded for a line that was folded.
 struct ContentLine {
-  std::string text;
+  std::string_view text;
   int line = 0;
+  bool folded = false;
+};
+
+struct Unfolded {
+  std::vector<ContentLine> lines;
+  std::deque<std::string> folded;  // a deque: its strings stay where they are as more are added
 };
 
 /// A fault of the file: its line and what is wrong.
@@ -64,8 +72,9 @@ std::string AsciiLower(std::string_view text) {
 
 /// Splits at CR LF, LF or CR and joins folded lines (a line starting with a blank or a TAB continues the
 /// one before, without that first character).
-std::vector<ContentLine> Unfold(std::string_view text) {
-  std::vector<ContentLine> lines;
+Unfolded Unfold(std::string_view text) {
+  Unfolded result;
+  std::vector<ContentLine>& lines = result.lines;
   int number = 0;
   std::size_t at = 0;
   while (at < text.size()) {
@@ -74,19 +83,26 @@ std::vector<ContentLine> Unfold(std::string_view text) {
     const std::string_view physical = text.substr(at, end - at);
     ++number;
     if (!physical.empty() && (physical[0] == ' ' || physical[0] == '\t') && !lines.empty()) {
-      lines.back().text.append(physical.substr(1));
+      ContentLine& last = lines.back();
+      if (!last.folded) {
+        result.folded.emplace_back(last.text);
+        last.folded = true;
+      }
+      result.folded.back().append(physical.substr(1));
+      last.text = result.folded.back();
     } else {
-      lines.push_back({std::string(physical), number});
+      lines.push_back({physical, number});
     }
     at = end;
     if (at < text.size() && text[at] == '\r') ++at;
     if (at < text.size() && text[at] == '\n' && (at == end || text[at - 1] == '\r')) ++at;
   }
-  return lines;
+  return result;
 }
 
 /// "BEGIN" or "END" and the component name, when the line is one of those.
-std::optional<std::pair<std::string, std::string>> ComponentLine(const std::string& text) {
+std::optional<std::pair<std::string, std::string>> ComponentLine(std::string_view text) {
+  if (text.empty() || (text[0] != 'B' && text[0] != 'b' && text[0] != 'E' && text[0] != 'e')) return std::nullopt;
   const std::size_t colon = text.find(':');
   if (colon == std::string::npos) return std::nullopt;
   const std::string name = AsciiUpper(text.substr(0, colon));
@@ -96,59 +112,8 @@ std::optional<std::pair<std::string, std::string>> ComponentLine(const std::stri
   return std::make_pair(name, component);
 }
 
-std::string Shortened(const std::string& text) { return text.size() <= 60 ? text : text.substr(0, 57) + "..."; }
-
-/// The calendars of the text and the line of every VEVENT's BEGIN in document order, or the first fault.
-struct Parsed {
-  std::vector<ComponentPtr> calendars;
-  std::vector<int> eventLines;
-};
-
-std::variant<Parsed, Fault> Parse(std::string_view text) {
-  if (text.find('\0') != std::string_view::npos) {
-    const auto before = text.substr(0, text.find('\0'));
-    return Fault{1 + static_cast<int>(std::count(before.begin(), before.end(), '\n')), "the file holds a NUL byte"};
-  }
-  const std::vector<ContentLine> lines = Unfold(text);
-  Parsed parsed;
-  std::unique_ptr<icalparser, ParserDeleter> parser(icalparser_new());
-  std::vector<std::pair<std::string, int>> open;  // components begun and not yet ended
-  bool anyCalendar = false;
-  for (const ContentLine& line : lines) {
-    if (line.text.empty()) continue;  // blank lines carry nothing
-    if (const auto component = ComponentLine(line.text)) {
-      if (component->first == "BEGIN") {
-        if (open.empty() && component->second != "VCALENDAR") {
-          return Fault{line.line, "expected BEGIN:VCALENDAR, found \"" + Shortened(line.text) + "\""};
-        }
-        if (component->second == "VEVENT" && open.size() == 1) parsed.eventLines.push_back(line.line);
-        open.emplace_back(component->second, line.line);
-        anyCalendar = true;
-      } else {
-        if (open.empty() || open.back().first != component->second) {
-          return Fault{line.line, open.empty()
-                                      ? "END:" + component->second + " without its BEGIN"
-                                      : "END:" + component->second + " where BEGIN:" + open.back().first + " of line " +
-                                            std::to_string(open.back().second) + " is still open"};
-        }
-        open.pop_back();
-      }
-    } else if (open.empty()) {
-      return Fault{line.line, "text outside BEGIN:VCALENDAR ... END:VCALENDAR: \"" + Shortened(line.text) + "\""};
-    }
-    char* buffer = static_cast<char*>(icalmemory_new_buffer(line.text.size() + 1));
-    std::memcpy(buffer, line.text.c_str(), line.text.size() + 1);
-    icalcomponent* done = icalparser_add_line(parser.get(), buffer);
-    const bool failed = icalparser_get_state(parser.get()) == ICALPARSER_ERROR;
-    icalmemory_free_buffer(buffer);
-    if (done != nullptr) parsed.calendars.emplace_back(done);
-    if (failed) return Fault{line.line, "not a valid iCalendar line: \"" + Shortened(line.text) + "\""};
-  }
-  if (!open.empty()) {
-    return Fault{open.back().second, "BEGIN:" + open.back().first + " is never closed by END:" + open.back().first};
-  }
-  if (!anyCalendar) return Fault{lines.empty() ? 1 : lines.front().line, "no BEGIN:VCALENDAR: not an iCalendar file"};
-  return parsed;
+std::string Shortened(std::string_view text) {
+  return text.size() <= 60 ? std::string(text) : std::string(text.substr(0, 57)) + "...";
 }
 
 /// The first X-LIC-ERROR libical left in the component or below it.
@@ -161,6 +126,143 @@ const char* FirstParseError(icalcomponent* component) {
     if (const char* error = FirstParseError(child)) return error;
   }
   return nullptr;
+}
+
+/// A component directly inside a VCALENDAR: its name and its content lines [first, last].
+struct Block {
+  std::string name;
+  std::size_t first = 0;
+  std::size_t last = 0;
+};
+
+/// One VCALENDAR: the lines of its own properties and its components.
+struct CalendarLines {
+  std::vector<std::size_t> properties;
+  std::vector<Block> blocks;
+};
+
+/// Feeds content lines to libical one at a time, so that a line it cannot read is known by number.
+class LineParser {
+ public:
+  LineParser() : parser_(icalparser_new()) {}
+
+  /// Adds one line; the fault when libical cannot read it. A finished top component is kept.
+  std::optional<Fault> Add(std::string_view text, int line) {
+    char* buffer = static_cast<char*>(icalmemory_new_buffer(text.size() + 1));
+    std::memcpy(buffer, text.data(), text.size());
+    buffer[text.size()] = '\0';
+    icalcomponent* done = icalparser_add_line(parser_.get(), buffer);
+    const bool failed = icalparser_get_state(parser_.get()) == ICALPARSER_ERROR;
+    icalmemory_free_buffer(buffer);
+    if (done != nullptr) done_.reset(done);
+    if (failed) return Fault{line, "not a valid iCalendar line: \"" + Shortened(text) + "\""};
+    return std::nullopt;
+  }
+  /// The component the last END finished.
+  ComponentPtr Take() { return std::move(done_); }
+
+ private:
+  std::unique_ptr<icalparser, ParserDeleter> parser_;
+  ComponentPtr done_;
+};
+
+/// Checks that BEGIN and END nest inside VCALENDARs and splits each calendar into its parts.
+std::variant<std::vector<CalendarLines>, Fault> Structure(const std::vector<ContentLine>& lines) {
+  std::vector<CalendarLines> calendars;
+  std::vector<std::pair<std::string, int>> open;  // components begun and not yet ended
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const ContentLine& line = lines[i];
+    if (line.text.empty()) continue;  // blank lines carry nothing
+    if (const auto component = ComponentLine(line.text)) {
+      if (component->first == "BEGIN") {
+        if (open.empty() && component->second != "VCALENDAR") {
+          return Fault{line.line, "expected BEGIN:VCALENDAR, found \"" + Shortened(line.text) + "\""};
+        }
+        if (open.empty()) calendars.emplace_back();
+        if (open.size() == 1) calendars.back().blocks.push_back({component->second, i, i});
+        open.emplace_back(component->second, line.line);
+      } else {
+        if (open.empty() || open.back().first != component->second) {
+          return Fault{line.line, open.empty()
+                                      ? "END:" + component->second + " without its BEGIN"
+                                      : "END:" + component->second + " where BEGIN:" + open.back().first + " of line " +
+                                            std::to_string(open.back().second) + " is still open"};
+        }
+        open.pop_back();
+        if (open.size() == 1) calendars.back().blocks.back().last = i;
+      }
+    } else if (open.empty()) {
+      return Fault{line.line, "text outside BEGIN:VCALENDAR ... END:VCALENDAR: \"" + Shortened(line.text) + "\""};
+    } else if (open.size() == 1) {
+      calendars.back().properties.push_back(i);
+    } else if (open.size() > 1) {
+      calendars.back().blocks.back().last = i;
+    }
+  }
+  if (!open.empty()) {
+    return Fault{open.back().second, "BEGIN:" + open.back().first + " is never closed by END:" + open.back().first};
+  }
+  if (calendars.empty()) {
+    return Fault{lines.empty() ? 1 : lines.front().line, "no BEGIN:VCALENDAR: not an iCalendar file"};
+  }
+  return calendars;
+}
+
+/// Reads the text with libical and calls visit(event, line of its BEGIN) for every VEVENT in order, each
+/// in a calendar of its own with the time zones of its file, so that only one event's tree is held at
+/// a time. The first fault ends the reading: a line libical cannot read, components that do not nest,
+/// or the fault visit returns.
+std::optional<Fault> ReadEvents(std::string_view text,
+                                const std::function<std::optional<Fault>(icalcomponent*, int)>& visit) {
+  if (text.find('\0') != std::string_view::npos) {
+    const auto before = text.substr(0, text.find('\0'));
+    return Fault{1 + static_cast<int>(std::count(before.begin(), before.end(), '\n')), "the file holds a NUL byte"};
+  }
+  const Unfolded unfolded = Unfold(text);
+  const std::vector<ContentLine>& lines = unfolded.lines;
+  auto structure = Structure(lines);
+  if (const auto* fault = std::get_if<Fault>(&structure)) return *fault;
+  const auto addRange = [&lines](LineParser& parser, const Block& block) -> std::optional<Fault> {
+    for (std::size_t i = block.first; i <= block.last; ++i) {
+      if (lines[i].text.empty()) continue;
+      if (auto fault = parser.Add(lines[i].text, lines[i].line)) return fault;
+    }
+    return std::nullopt;
+  };
+  for (const CalendarLines& calendar : std::get<std::vector<CalendarLines>>(structure)) {
+    // Everything but the events first: the calendar's properties, its time zones and other components.
+    LineParser frame;
+    if (auto fault = frame.Add("BEGIN:VCALENDAR", 0)) return fault;
+    for (const std::size_t i : calendar.properties) {
+      if (auto fault = frame.Add(lines[i].text, lines[i].line)) return fault;
+    }
+    std::vector<const Block*> zones;
+    for (const Block& block : calendar.blocks) {
+      if (block.name == "VEVENT") continue;
+      if (block.name == "VTIMEZONE") zones.push_back(&block);
+      if (auto fault = addRange(frame, block)) return fault;
+    }
+    frame.Add("END:VCALENDAR", 0);
+    const ComponentPtr skeleton = frame.Take();
+    if (skeleton != nullptr) {
+      if (const char* error = FirstParseError(skeleton.get())) return Fault{0, error};
+    }
+    LineParser parser;  // one for every event: it starts afresh after each END:VCALENDAR
+    for (const Block& block : calendar.blocks) {
+      if (block.name != "VEVENT") continue;
+      parser.Add("BEGIN:VCALENDAR", 0);
+      for (const Block* zone : zones) addRange(parser, *zone);
+      if (auto fault = addRange(parser, block)) return fault;
+      parser.Add("END:VCALENDAR", 0);
+      const ComponentPtr wrapped = parser.Take();
+      icalcomponent* event =
+          wrapped ? icalcomponent_get_first_component(wrapped.get(), ICAL_VEVENT_COMPONENT) : nullptr;
+      if (event == nullptr) continue;
+      if (const char* error = FirstParseError(event)) return Fault{lines[block.first].line, error};
+      if (auto fault = visit(event, lines[block.first].line)) return fault;
+    }
+  }
+  return std::nullopt;
 }
 
 /// A moment of the file as local wall time: the date, the time of day, and whether it is a date only.
@@ -635,31 +737,22 @@ ImportReport ImportCalendar(std::string_view text, IniFile& file, DateTime now, 
     report.notes.clear();
     return report;
   };
-  auto parsed = Parse(text);
-  if (const auto* fault = std::get_if<Fault>(&parsed)) return fail(*fault);
-  Parsed& calendars = std::get<Parsed>(parsed);
-
   std::vector<PendingEvent> events;
-  std::size_t index = 0;
-  for (const ComponentPtr& calendar : calendars.calendars) {
-    if (const char* error = FirstParseError(calendar.get())) return fail(Fault{0, error});
-    for (icalcomponent* event = icalcomponent_get_first_component(calendar.get(), ICAL_VEVENT_COMPONENT);
-         event != nullptr; event = icalcomponent_get_next_component(calendar.get(), ICAL_VEVENT_COMPONENT)) {
-      const int line = index < calendars.eventLines.size() ? calendars.eventLines[index] : 0;
-      ++index;
-      std::optional<std::string> section;
-      for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_X_PROPERTY); p != nullptr && !section;
-           p = icalcomponent_get_next_property(event, ICAL_X_PROPERTY)) {
-        const char* name = icalproperty_get_x_name(p);
-        if (name != nullptr && AsciiUpper(name) == kSectionProperty && icalproperty_get_x(p) != nullptr) {
-          section = icalproperty_get_x(p);
-        }
+  const std::optional<Fault> fault = ReadEvents(text, [&](icalcomponent* event, int line) -> std::optional<Fault> {
+    std::optional<std::string> section;
+    for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_X_PROPERTY); p != nullptr && !section;
+         p = icalcomponent_get_next_property(event, ICAL_X_PROPERTY)) {
+      const char* name = icalproperty_get_x_name(p);
+      if (name != nullptr && AsciiUpper(name) == kSectionProperty && icalproperty_get_x(p) != nullptr) {
+        section = icalproperty_get_x(p);
       }
-      auto pending = section ? OwnEvent(event, line, *section) : ForeignEvent(event, line, now);
-      if (const auto* fault = std::get_if<Fault>(&pending)) return fail(*fault);
-      events.push_back(std::move(std::get<PendingEvent>(pending)));
     }
-  }
+    auto pending = section ? OwnEvent(event, line, *section) : ForeignEvent(event, line, now);
+    if (auto* failure = std::get_if<Fault>(&pending)) return std::move(*failure);
+    events.push_back(std::move(std::get<PendingEvent>(pending)));
+    return std::nullopt;
+  });
+  if (fault) return fail(*fault);
 
   SectionNamer namer(file);
   for (PendingEvent& event : events) {
