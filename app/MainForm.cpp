@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QFileDialog>
 #include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
@@ -21,7 +22,10 @@
 #include "EventListModel.h"
 #include "ReminderFollowUp.h"
 #include "ReminderScheduler.h"
+#include "base/AtomicFile.h"
 #include "base/Trace.h"
+#include "calendar/IcsExport.h"
+#include "calendar/IcsImport.h"
 #include "datetime/DateFormat.h"
 #include "datetime/DateTime.h"
 #include "datetime/DateTimeUnit.h"
@@ -120,6 +124,10 @@ void TFrmMain::CreateActions() {
   ActionPrintSettings = makeAction("Print Settings", "Print settings", &TFrmMain::ActionPrintSettingsExecute);
   ActionPrintPreview = makeAction("Print Preview", "Print preview", &TFrmMain::ActionPrintPreviewExecute);
   ActionPrint = makeAction("Print", "Print", &TFrmMain::ActionPrintExecute);
+  ActionExportIcs =
+      makeAction("Export iCalendar...", "Save the events as an iCalendar file", &TFrmMain::ActionExportIcsExecute);
+  ActionImportIcs =
+      makeAction("Import iCalendar...", "Add the events of an iCalendar file", &TFrmMain::ActionImportIcsExecute);
   ActionHide = makeAction("&Hide", "Hide the program", &TFrmMain::ActionHideExecute);
   ActionShow = makeAction("&Show main window", "Show the main window", &TFrmMain::ActionShowExecute);
   ActionExit = makeAction("E&xit", "Exit", &TFrmMain::ActionExitExecute);
@@ -150,9 +158,9 @@ void TFrmMain::CreateMenus() {
   MainMenu1 = menuBar();
   MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
   fileMenu_ = MainMenu1->addMenu(tr("&File"));
-  fill(fileMenu_,
-       {ActionNewEvent, ActionEditEvent, separator, ActionDelEvent, separator, ActionEventDetails,
-        ActionCopyToClipboard, separator, ActionPrintSettings, ActionPrintPreview, ActionPrint, separator, ActionHide});
+  fill(fileMenu_, {ActionNewEvent, ActionEditEvent, separator, ActionDelEvent, separator, ActionEventDetails,
+                   ActionCopyToClipboard, separator, ActionPrintSettings, ActionPrintPreview, ActionPrint,
+                   ActionExportIcs, ActionImportIcs, separator, ActionHide});
   QMenu* helpMenu = MainMenu1->addMenu(tr("&Help"));
   fill(helpMenu, {ActionHomePage, ActionMailToAuthor, separator, ActionAbout});
 
@@ -405,6 +413,40 @@ QDateTime TFrmMain::PrintMoment() const {
                          static_cast<int>(static_cast<unsigned>(now.date.day()))),
                    QTime(static_cast<int>(now.time.hour), static_cast<int>(now.time.minute),
                          static_cast<int>(now.time.second), static_cast<int>(now.time.millisecond)));
+}
+
+QString TFrmMain::AskIcsFile(bool save) {
+  if (services_.askIcsFile) return services_.askIcsFile(save);
+  const QString filter = tr("iCalendar files (*.ics);;All files (*)");
+  return save ? QFileDialog::getSaveFileName(this, tr("Export iCalendar"), QStringLiteral("almanex.ics"), filter)
+              : QFileDialog::getOpenFileName(this, tr("Import iCalendar"), QString(), filter);
+}
+
+void TFrmMain::ActionExportIcsExecute() {
+  const QString path = AskIcsFile(true);
+  if (path.isEmpty()) return;
+  const std::string text =
+      calendar::ExportCalendar(IniFile(services_.configPath()), services_.clock.Now(), services_.settings);
+  std::string reason;
+  if (!WriteFileAtomically(path.toStdString(), text, {}, &reason)) {
+    CommShowMessage(kErrorMessageKind, "Cannot write " + path.toStdString() + ": " + reason);
+  }
+}
+
+void TFrmMain::ActionImportIcsExecute() {
+  const QString path = AskIcsFile(false);
+  if (path.isEmpty()) return;
+  const calendar::ImportReport report = calendar::ImportCalendarFile(path.toStdString(), services_.configPath(), false,
+                                                                     services_.clock.Now(), services_.settings);
+  if (!report.ok()) {
+    CommShowMessage(kErrorMessageKind, "Nothing was imported from " + path.toStdString() + ".\r" + report.error);
+    return;
+  }
+  LoadEventList();
+  scheduler_->SearchNextReminder();
+  std::string text = "Imported " + std::to_string(report.added.size()) + " events.";
+  for (const std::string& note : report.notes) text += "\r" + note;
+  CommShowMessage(0, text);
 }
 
 void TFrmMain::ActionPrintSettingsExecute() {

@@ -79,6 +79,8 @@ class TFrmMain : public QMainWindow {
     PdfFileAsker askPdf = {};
     /// Where pending snoozes and the moment of the last run are kept; null: the settings store.
     ReminderMemory* reminderMemory = nullptr;
+    /// Asks for the iCalendar file to write (true) or read (false); empty: cancelled. Null: a file dialog.
+    std::function<QString(bool save)> askIcsFile = {};
   };
 
   /// Runs the creation steps; the window stays hidden when a tray exists.
@@ -130,6 +132,8 @@ class TFrmMain : public QMainWindow {
   QAction* ActionPrintSettings = nullptr;
   QAction* ActionPrintPreview = nullptr;
   QAction* ActionPrint = nullptr;
+  QAction* ActionExportIcs = nullptr;
+  QAction* ActionImportIcs = nullptr;
   QAction* ActionHide = nullptr;
   QAction* ActionShow = nullptr;
   QAction* ActionExit = nullptr;
@@ -169,6 +173,10 @@ class TFrmMain : public QMainWindow {
   void ActionPrintSettingsExecute();
   void ActionPrintPreviewExecute();
   void ActionPrintExecute();
+  void ActionExportIcsExecute();
+  void ActionImportIcsExecute();
+  /// The iCalendar file the user picks, empty when cancelled.
+  QString AskIcsFile(bool save);
   void ActionHideExecute();
   void ActionShowExecute();
   void ActionExitExecute();

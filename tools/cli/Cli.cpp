@@ -13,6 +13,9 @@
 #include <string_view>
 
 #include "JsonLine.h"
+#include "base/AtomicFile.h"
+#include "calendar/IcsExport.h"
+#include "calendar/IcsImport.h"
 #include "datetime/DateFormat.h"
 #include "datetime/DateTimeUnit.h"
 #include "datetime/IntervalReport.h"
@@ -36,6 +39,8 @@ constexpr const char* kUsage =
     "[--locale NAME] [--json]\n"
     "       almanex-cli sentence --section NAME [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] [--locale NAME]\n"
     "       almanex-cli report --section NAME [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] [--locale NAME]\n"
+    "       almanex-cli export --ics FILE|- [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] [--locale NAME]\n"
+    "       almanex-cli import --ics FILE [--dry-run] [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] [--locale NAME]\n"
     "       almanex-cli --help\n"
     "       almanex-cli --version\n";
 
@@ -51,6 +56,10 @@ constexpr const char* kHelp =
     "  sentence  the reminder sentence the event would show at --now, with its own wording\n"
     "  report    the interval report between --now and the event, in plain text; its CR LF line breaks\n"
     "            are printed as LF\n"
+    "  export    the events as an iCalendar file (RFC 5545), one VEVENT each, into FILE or, for -, stdout\n"
+    "  import    the VEVENTs of an iCalendar file added as new events in one write: one line\n"
+    "            \"<section><TAB><title>\" each, a \"note:\" line for each rule imported once only and why;\n"
+    "            --dry-run writes nothing; a malformed file imports nothing (status 1, the line on stderr)\n"
     "\n"
     "For next and sentence, the event's date-time is its Date (default today; today when DateChecked=0) at\n"
     "its Time (default midnight; midnight when TimeChecked=0), as the reminders count it. For report it is\n"
@@ -477,7 +486,48 @@ int DueJson(const std::vector<std::string>& arguments, std::ostream& out, const 
       AddMoment(line, "remind", day + remindTimes[i]);
       out << std::move(line).Finish();
     }
+/// The events as an iCalendar file, written in one atomic replace (or to stdout for "-").
+int ExportIcs(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err, const Clock& clock) {
+  const Options options(arguments, 1, {"config", "now", "locale", "ics"});
+  const Context context = ReadContext(options, clock);
+  const std::string target = Required(options, "ics", "FILE|-");
+  const std::string text = calendar::ExportCalendar(IniFile(context.configPath), context.now, context.settings);
+  if (target == "-") {
+    out << text;
+    return kExitOk;
   }
+  std::string reason;
+  if (!WriteFileAtomically(target, text, {}, &reason)) {
+    err << "almanex-cli: cannot write " << target << ": " << reason << '\n';
+    return kExitFailure;
+  }
+  return kExitOk;
+}
+
+/// The VEVENTs of an iCalendar file added to the events; --dry-run (a flag without value) writes nothing.
+int ImportIcs(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err, const Clock& clock) {
+  std::vector<std::string> rest;
+  bool dryRun = false;
+  for (const std::string& argument : arguments) {
+    if (argument == "--dry-run") {
+      dryRun = true;
+    } else {
+      rest.push_back(argument);
+    }
+  }
+  const Options options(rest, 1, {"config", "now", "locale", "ics"});
+  const Context context = ReadContext(options, clock);
+  const std::string source = Required(options, "ics", "FILE");
+  const calendar::ImportReport report =
+      calendar::ImportCalendarFile(source, context.configPath, dryRun, context.now, context.settings);
+  if (!report.ok()) {
+    err << "almanex-cli: " << source << ": " << report.error << "; nothing imported\n";
+    return kExitFailure;
+  }
+  for (const std::string& line : report.added) out << line << '\n';
+  for (const std::string& note : report.notes) out << "note: " << Field(note) << '\n';
+  out << (dryRun ? "would import " : "imported ") << report.added.size() << " events into " << context.configPath
+      << (dryRun ? " (dry run: nothing written)\n" : "\n");
   return kExitOk;
 }
 
@@ -490,11 +540,15 @@ int WithoutErr(const std::vector<std::string>& arguments, std::ostream& out, std
 }
 
 const std::map<std::string_view, Command>& Commands() {
+  // clang-format off
   static const std::map<std::string_view, Command> commands{{"list", WithoutErr<List>},
                                                             {"next", WithoutErr<Next>},
                                                             {"due", WithoutErr<Due>},
                                                             {"sentence", WithoutErr<Sentence>},
-                                                            {"report", Report}};
+                                                            {"report", Report},
+                                                            {"export", ExportIcs},
+                                                            {"import", ImportIcs}};
+  // clang-format on
   return commands;
 }
 
