@@ -10,7 +10,7 @@
 #include "platform/FailureHandler.h"
 #include "platform/SessionEnd.h"
 #include "platform/core/DebugAgentUnit.h"
-#include "platform/core/LocaleBridge.h"
+#include "platform/locale/LocaleBridge.h"
 #include "platform/core/SystemClock.h"
 #include "store/ConfigFile.h"
 

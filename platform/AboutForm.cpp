@@ -17,7 +17,7 @@
 
 #include "ShellUnit.h"
 #include "datetime/DateFormat.h"
-#include "platform/core/LocaleBridge.h"
+#include "platform/locale/LocaleBridge.h"
 #include "platform/core/SystemClock.h"
 #include "platform/core/VerInfoUnit.h"
 

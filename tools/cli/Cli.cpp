@@ -1,7 +1,5 @@
 #include "Cli.h"
 
-#include <QLocale>
-#include <QString>
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -15,7 +13,7 @@
 #include "datetime/DateFormat.h"
 #include "datetime/DateTimeUnit.h"
 #include "datetime/IntervalReport.h"
-#include "platform/core/LocaleBridge.h"
+#include "platform/core/LocaleCache.h"
 #include "platform/core/VerInfoUnit.h"
 #include "recurrence/IniRecurrenceUnit.h"
 #include "recurrence/ReminderSearch.h"
@@ -122,19 +120,21 @@ DateTime ParseNow(const std::string& text) {
   return *value;
 }
 
-FormatSettings SettingsForLocale(const std::string& name) {
-  const QLocale locale(QString::fromStdString(name));
-  const bool isCLocale = name == "C" || name == "POSIX" || name.rfind("C.", 0) == 0;
-  // QLocale falls back to C for a name it does not know; that would silently change every date.
-  if (locale.language() == QLocale::C && !isCLocale) throw UsageError("unknown locale '" + name + "'");
-  return FormatSettingsFromLocale(locale);
+/// The window's formats for --locale (nothing: the user's locale), from the cache of built formats; Qt
+/// is loaded only when the cache has none that fit.
+FormatSettings SettingsForLocale(const std::optional<std::string>& name) {
+  try {
+    return CachedFormatSettings(name, DefaultLocaleFormatsSource());
+  } catch (const EUnknownLocale& error) {
+    throw UsageError(error.what());
+  }
 }
 
 Context ReadContext(const Options& options, const Clock& clock) {
   Context context;
   context.configPath = options.Get("config").value_or(ConfigFilePath());
   context.now = options.Get("now") ? ParseNow(*options.Get("now")) : clock.Now();
-  context.settings = options.Get("locale") ? SettingsForLocale(*options.Get("locale")) : UserFormatSettings();
+  context.settings = SettingsForLocale(options.Get("locale"));
   return context;
 }
 
@@ -379,6 +379,9 @@ int Run(const std::vector<std::string>& arguments, std::ostream& out, std::ostre
   } catch (const UsageError& error) {
     err << "almanex-cli: " << error.what() << '\n' << kUsage;
     return kExitUsage;
+  } catch (const ELocaleFormatsUnavailable& error) {
+    err << "almanex-cli: " << error.what() << '\n';
+    return kExitFailure;
   }
 }
 
