@@ -148,9 +148,13 @@ void WriteTabSeparated(std::ostream& out, const std::array<std::string, 12>& tex
 
 int List(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock) {
   const Context context = ReadContext(Options(arguments, 1, {"config", "now", "locale"}), clock);
-  const IniFile file(context.configPath);
-  const EventList list = LoadEventList(file, context.now, context.settings);
-  for (const EventRow& row : list.rows) WriteTabSeparated(out, RowTexts(row, context.now, context.settings));
+  // Each row is printed as it is read: no list of rows, so the memory does not grow with the file.
+  const IniFile file(context.configPath, IniFile::ReadOnlyMapped{});
+  file.ForEachSectionName([&](std::string_view section) {
+    if (!IsEventSection(section)) return;
+    WriteTabSeparated(
+        out, RowTexts(ReadEventRow(file, section, context.now, context.settings), context.now, context.settings));
+  });
   return kExitOk;
 }
 
@@ -165,7 +169,7 @@ std::string Field(std::string text) {
 /// Reads the file only: no mark is cleared or set.
 int Next(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock) {
   const Context context = ReadContext(Options(arguments, 1, {"config", "now", "locale"}), clock);
-  const IniFile file(context.configPath);
+  const IniFile file(context.configPath, IniFile::ReadOnlyMapped{});
   TNextReminder next;
   TReminderWay way;
   FindNextReminder(file, context.now, context.settings, next, way);
@@ -231,7 +235,7 @@ int Due(const std::vector<std::string>& arguments, std::ostream& out, const Cloc
   std::vector<std::string> fields;
   std::vector<RecurrencePattern> patterns;
   {
-    const IniFile file(context.configPath);
+    const IniFile file(context.configPath, IniFile::ReadOnlyMapped{});
     const std::string firstText = FormatDateTime(kIsoDayPattern, first, kIso);
     file.ForEachSectionName([&](std::string_view section) {
       if (!IsEventSection(section)) return;
@@ -277,7 +281,7 @@ std::string FindEventSection(const IniFile& file, const std::string& name) {
 /// The event of --section as a reminder shows it: its date-time and wording, read like the search does.
 void ReadSectionEvent(const Options& options, const Context& context, TNextReminder& next, TReminderWay& way) {
   const std::string name = Required(options, "section", "NAME");
-  const IniFile file(context.configPath);
+  const IniFile file(context.configPath, IniFile::ReadOnlyMapped{});
   ReadReminderEvent(file, FindEventSection(file, name), context.now, context.settings, next, way);
 }
 
@@ -303,7 +307,7 @@ int Report(const std::vector<std::string>& arguments, std::ostream& out, std::os
   const std::string name = Required(options, "section", "NAME");
   DateTime moment = 0;
   {
-    const IniFile file(context.configPath);
+    const IniFile file(context.configPath, IniFile::ReadOnlyMapped{});
     const EventRecord record = ReadEventRecord(file, FindEventSection(file, name), context.now, context.settings);
     moment = GetEventDateTime(record, context.now);
   }
