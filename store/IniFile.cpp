@@ -368,9 +368,49 @@ struct detail::IniSnapshot {
 
   void Parse();
   void BuildTable();
+  /// Indexes the header line that starts at lineStart (its '[' at first); the offset after it.
+  std::uint32_t AddSection(std::uint32_t lineStart, std::uint32_t first);
+  /// The parse of a read-only snapshot: the section headers from position on, no keys.
+  void ParseHeaders(std::uint32_t position);
   /// The keys of one section into sectionKeys, found as Parse finds them.
   void IndexKeys(std::uint32_t section) const;
 };
+
+std::uint32_t detail::IniSnapshot::AddSection(std::uint32_t lineStart, std::uint32_t first) {
+  const std::uint32_t lineEnd = FindLineBreak(data, first, size);
+  const std::uint32_t bodyStart = AfterLineBreak(data, lineEnd, size);
+  // The name runs to the line's last ']'; a header without one names the rest of the line.
+  std::uint32_t close = lineEnd;
+  while (close > first + 1 && data[close - 1] != ']') --close;
+  const std::uint32_t nameEnd = close > first + 1 ? close - 1 : lineEnd;
+  const std::string_view name = TrimName(std::string_view(data + first + 1, nameEnd - first - 1));
+  if (!sections.empty()) sections.back().end = lineStart;
+  hashes.push_back(HashName(name));
+  Touch(bodyStart);
+  sections.push_back(Section{lineStart, static_cast<std::uint32_t>(name.data() - data),
+                             static_cast<std::uint32_t>(name.size()), bodyStart, size,
+                             static_cast<std::uint32_t>(keys.size()), 0, 0});
+  return bodyStart;
+}
+
+void detail::IniSnapshot::ParseHeaders(std::uint32_t position) {
+  const std::uint32_t start = position;
+  // A header is a line whose first byte that is no space or tab is '[': the '[' bytes are found with
+  // memchr, and each is a header when only spaces and tabs stand between it and a line break (or the
+  // start). Every other line is left to IndexKeys.
+  while (position < size) {
+    const void* found = std::memchr(data + position, '[', size - position);
+    if (found == nullptr) break;
+    const auto bracket = static_cast<std::uint32_t>(static_cast<const char*>(found) - data);
+    std::uint32_t lineStart = bracket;
+    while (lineStart > start && IsSpaceOrTab(data[lineStart - 1])) --lineStart;
+    if (lineStart == start || data[lineStart - 1] == '\n' || data[lineStart - 1] == '\r') {
+      position = AddSection(lineStart, bracket);
+    } else {
+      position = bracket + 1;
+    }
+  }
+}
 
 void detail::IniSnapshot::IndexKeys(std::uint32_t index) const {
   const Section& section = sections[index];
@@ -405,6 +445,11 @@ void detail::IniSnapshot::Parse() {
   // An event section takes some 600 bytes. Room for one per 256 bytes spares the copies (and the fresh
   // pages) of growing one step at a time; a file of smaller sections grows the vector as usual.
   sections.reserve(size / 256 + 8);
+  if (lazyKeys) {
+    ParseHeaders(position);
+    BuildTable();
+    return;
+  }
   Section* current = nullptr;
   // One line per turn: position is always the first byte of a line.
   while (position < size) {
@@ -420,25 +465,13 @@ void detail::IniSnapshot::Parse() {
     }
     const char lead = data[first];
     if (lead == '[') {
-      const std::uint32_t lineEnd = FindLineBreak(data, first, size);
-      position = AfterLineBreak(data, lineEnd, size);
-      // The name runs to the line's last ']'; a header without one names the rest of the line.
-      std::uint32_t close = lineEnd;
-      while (close > first + 1 && data[close - 1] != ']') --close;
-      const std::uint32_t nameEnd = close > first + 1 ? close - 1 : lineEnd;
-      const std::string_view name = TrimName(std::string_view(data + first + 1, nameEnd - first - 1));
-      if (current != nullptr) current->end = lineStart;
-      hashes.push_back(HashName(name));
-      Touch(position);
-      sections.push_back(Section{lineStart, static_cast<std::uint32_t>(name.data() - data),
-                                 static_cast<std::uint32_t>(name.size()), position, size,
-                                 static_cast<std::uint32_t>(keys.size()), 0, 0});
+      position = AddSection(lineStart, first);
       current = &sections.back();
       continue;
     }
     // Comments, lines without '=' and entries before the first header are kept in the file and
     // never read.
-    if (lead == ';' || current == nullptr || lazyKeys) {
+    if (lead == ';' || current == nullptr) {
       position = AfterLineBreak(data, FindLineBreak(data, first, size), size);
       continue;
     }
