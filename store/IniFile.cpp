@@ -221,10 +221,10 @@ EIniWriteError::EIniWriteError(const std::string& path)
 // allocated per key; names and values are handed out as views into the buffer.
 //
 // A read-only snapshot maps the file instead (IniFile::ReadOnlyMapped): the parse indexes the sections
-// only, and the keys of one section are indexed when it is first read after another. Pages of the file
-// more than kResidentWindow behind the section being read are given back (MADV_DONTNEED): they stay in
-// the page cache, and a view into them stays valid (a later access maps them again), but they no
-// longer count in the reader's resident size.
+// only, and the keys of a section are indexed when it is read, as far as the reads need. Pages of the
+// file more than kResidentWindow behind the section being read are given back (MADV_DONTNEED): they
+// stay in the page cache, and a view into them stays valid (a later access maps them again), but they
+// no longer count in the reader's resident size.
 struct detail::IniSnapshot {
   struct KeyLine {
     std::uint32_t keyStart;  // the key's first byte: the line's first byte that is no blank or NUL
@@ -344,11 +344,7 @@ struct detail::IniSnapshot {
     const Section& entry = sections[section];
     const KeyLine* line = keys.data() + entry.firstKey;
     const KeyLine* end = line + entry.keyCount;
-    if (lazyKeys) {
-      if (keyedSection != section) IndexKeys(section);
-      line = sectionKeys.data();
-      end = line + sectionKeys.size();
-    }
+    if (lazyKeys) return FindKeyLazily(section, key);
     for (; line != end; ++line) {
       if (line->keyLength != key.size()) continue;
       if (SameName(std::string_view(data + line->keyStart, key.size()), key)) return line;
@@ -372,8 +368,11 @@ struct detail::IniSnapshot {
   std::uint32_t AddSection(std::uint32_t lineStart, std::uint32_t first);
   /// The parse of a read-only snapshot: the section headers from position on, no keys.
   void ParseHeaders(std::uint32_t position);
-  /// The keys of one section into sectionKeys, found as Parse finds them.
-  void IndexKeys(std::uint32_t section) const;
+  /// FindKey of a read-only snapshot: the section's keys indexed so far, then its lines scanned on
+  /// (and indexed) up to the key, so that keys after the last one a reader asks for are never scanned.
+  const KeyLine* FindKeyLazily(std::uint32_t section, std::string_view key) const;
+  /// Where the scan of keyedSection's lines stopped.
+  mutable std::uint32_t scannedTo = 0;
 };
 
 std::uint32_t detail::IniSnapshot::AddSection(std::uint32_t lineStart, std::uint32_t first) {
@@ -397,7 +396,7 @@ void detail::IniSnapshot::ParseHeaders(std::uint32_t position) {
   const std::uint32_t start = position;
   // A header is a line whose first byte that is no space or tab is '[': the '[' bytes are found with
   // memchr, and each is a header when only spaces and tabs stand between it and a line break (or the
-  // start). Every other line is left to IndexKeys.
+  // start). Every other line is left to FindKeyLazily.
   while (position < size) {
     const void* found = std::memchr(data + position, '[', size - position);
     if (found == nullptr) break;
@@ -412,17 +411,31 @@ void detail::IniSnapshot::ParseHeaders(std::uint32_t position) {
   }
 }
 
-void detail::IniSnapshot::IndexKeys(std::uint32_t index) const {
+const detail::IniSnapshot::KeyLine* detail::IniSnapshot::FindKeyLazily(std::uint32_t index,
+                                                                       std::string_view key) const {
   const Section& section = sections[index];
-  Touch(section.headerStart);
-  sectionKeys.clear();
-  keyedSection = index;
-  std::uint32_t position = section.bodyStart;
+  if (keyedSection != index) {
+    Touch(section.headerStart);
+    sectionKeys.clear();
+    keyedSection = index;
+    scannedTo = section.bodyStart;
+  }
+  const auto matches = [&](const KeyLine& line) {
+    return line.keyLength == key.size() && SameName(std::string_view(data + line.keyStart, key.size()), key);
+  };
+  for (const KeyLine& line : sectionKeys) {
+    if (matches(line)) return &line;
+  }
+  // The lines not yet scanned, found as Parse finds entries; the first entry of the key wins.
+  std::uint32_t position = scannedTo;
   while (position < section.end) {
     std::uint32_t first = position;
     if (static_cast<unsigned char>(data[position]) <= ' ') {
       while (first < size && IsSpaceOrTab(data[first])) ++first;
-      if (first == size) break;
+      if (first == size) {
+        position = section.end;
+        break;
+      }
     }
     std::uint32_t keyStart = first;
     while (keyStart < size && IsBlankOrNul(data[keyStart])) ++keyStart;
@@ -436,7 +449,13 @@ void detail::IniSnapshot::IndexKeys(std::uint32_t index) const {
     std::uint32_t keyEnd = line.equals;
     while (keyEnd > keyStart && IsBlankOrNul(data[keyEnd - 1])) --keyEnd;
     sectionKeys.push_back(KeyLine{keyStart, keyEnd - keyStart, line.lineEnd});
+    if (matches(sectionKeys.back())) {
+      scannedTo = position;
+      return &sectionKeys.back();
+    }
   }
+  scannedTo = position;
+  return nullptr;
 }
 
 void detail::IniSnapshot::Parse() {
