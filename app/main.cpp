@@ -10,8 +10,8 @@
 #include "platform/FailureHandler.h"
 #include "platform/SessionEnd.h"
 #include "platform/core/DebugAgentUnit.h"
-#include "platform/locale/LocaleBridge.h"
 #include "platform/core/SystemClock.h"
+#include "platform/locale/LocaleBridge.h"
 #include "store/ConfigFile.h"
 
 int main(int argc, char** argv) {
