@@ -19,8 +19,8 @@
 #include "platform/SessionEnd.h"
 #include "platform/WidgetsAvailable.h"
 #include "platform/core/DebugAgentUnit.h"
-#include "platform/core/LocaleBridge.h"
 #include "platform/core/SystemClock.h"
+#include "platform/locale/LocaleBridge.h"
 #include "store/ConfigFile.h"
 
 int main(int argc, char** argv) {

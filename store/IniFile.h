@@ -82,6 +82,16 @@ class IniFile {
   /// never replaced (Flush throws), so nothing in it is lost. `operations` (not owned) defaults to the
   /// system calls. `lock` says how long the operation holds the commit lock.
   explicit IniFile(std::string path, FileOperations* operations = nullptr, IniLock lock = IniLock::kAtCommit);
+  /// Chooses the read-only constructor.
+  struct ReadOnlyMapped {};
+  /// A snapshot for a reader that never writes (almanex-cli): the file is mapped, not copied; only
+  /// its sections are indexed up front and the keys of one section when it is read, and the file's
+  /// pages far behind the section being read are given back. So the resident size stays a few
+  /// megabytes whatever the file's size. Reads answer as above; Flush() of a write throws
+  /// EIniWriteError and the file is never written. Another program that truncates the file in place
+  /// while it is read makes a read past the new end raise SIGBUS (the program's own writes replace
+  /// the file and never do).
+  IniFile(std::string path, ReadOnlyMapped);
   /// Commits pending writes, best effort: a failure is swallowed, never thrown. It does not retry a
   /// commit that a Flush() already reported as failed. Callers that must know call Flush() first.
   ~IniFile();
@@ -158,6 +168,7 @@ class IniFile {
   std::unique_ptr<detail::IniSnapshot> snapshot_;
   std::unique_ptr<detail::IniPending> pending_;
   bool commitFailed_ = false;
+  bool readOnly_ = false;
   mutable std::string lastSectionName_;
   mutable std::uint32_t lastSection_ = kNoSection;
   mutable std::unique_ptr<FileFormats> formats_;

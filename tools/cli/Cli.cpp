@@ -1,7 +1,5 @@
 #include "Cli.h"
 
-#include <QLocale>
-#include <QString>
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -19,7 +17,7 @@
 #include "datetime/DateFormat.h"
 #include "datetime/DateTimeUnit.h"
 #include "datetime/IntervalReport.h"
-#include "platform/core/LocaleBridge.h"
+#include "platform/core/LocaleCache.h"
 #include "platform/core/VerInfoUnit.h"
 #include "recurrence/IniRecurrenceUnit.h"
 #include "recurrence/ReminderSearch.h"
@@ -155,19 +153,21 @@ DateTime ParseNow(const std::string& text) {
   return *value;
 }
 
-FormatSettings SettingsForLocale(const std::string& name) {
-  const QLocale locale(QString::fromStdString(name));
-  const bool isCLocale = name == "C" || name == "POSIX" || name.rfind("C.", 0) == 0;
-  // QLocale falls back to C for a name it does not know; that would silently change every date.
-  if (locale.language() == QLocale::C && !isCLocale) throw UsageError("unknown locale '" + name + "'");
-  return FormatSettingsFromLocale(locale);
+/// The window's formats for --locale (nothing: the user's locale), from the cache of built formats; Qt
+/// is loaded only when the cache has none that fit.
+FormatSettings SettingsForLocale(const std::optional<std::string>& name) {
+  try {
+    return CachedFormatSettings(name, DefaultLocaleFormatsSource());
+  } catch (const EUnknownLocale& error) {
+    throw UsageError(error.what());
+  }
 }
 
 Context ReadContext(const Options& options, const Clock& clock) {
   Context context;
   context.configPath = options.Get("config").value_or(ConfigFilePath());
   context.now = options.Get("now") ? ParseNow(*options.Get("now")) : clock.Now();
-  context.settings = options.Get("locale") ? SettingsForLocale(*options.Get("locale")) : UserFormatSettings();
+  context.settings = SettingsForLocale(options.Get("locale"));
   return context;
 }
 
@@ -182,9 +182,13 @@ void WriteTabSeparated(std::ostream& out, const std::array<std::string, 12>& tex
 int List(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock) {
   if (std::vector<std::string> rest = arguments; TakeFlag(rest, kJsonFlag)) return ListJson(rest, out, clock);
   const Context context = ReadContext(Options(arguments, 1, {"config", "now", "locale"}), clock);
-  const IniFile file(context.configPath);
-  const EventList list = LoadEventList(file, context.now, context.settings);
-  for (const EventRow& row : list.rows) WriteTabSeparated(out, RowTexts(row, context.now, context.settings));
+  // Each row is printed as it is read: no list of rows, so the memory does not grow with the file.
+  const IniFile file(context.configPath, IniFile::ReadOnlyMapped{});
+  file.ForEachSectionName([&](std::string_view section) {
+    if (!IsEventSection(section)) return;
+    WriteTabSeparated(
+        out, RowTexts(ReadEventRow(file, section, context.now, context.settings), context.now, context.settings));
+  });
   return kExitOk;
 }
 
@@ -200,7 +204,7 @@ std::string Field(std::string text) {
 int Next(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock) {
   if (std::vector<std::string> rest = arguments; TakeFlag(rest, kJsonFlag)) return NextJson(rest, out, clock);
   const Context context = ReadContext(Options(arguments, 1, {"config", "now", "locale"}), clock);
-  const IniFile file(context.configPath);
+  const IniFile file(context.configPath, IniFile::ReadOnlyMapped{});
   TNextReminder next;
   TReminderWay way;
   FindNextReminder(file, context.now, context.settings, next, way);
@@ -267,7 +271,7 @@ int Due(const std::vector<std::string>& arguments, std::ostream& out, const Cloc
   std::vector<std::string> fields;
   std::vector<RecurrencePattern> patterns;
   {
-    const IniFile file(context.configPath);
+    const IniFile file(context.configPath, IniFile::ReadOnlyMapped{});
     const std::string firstText = FormatDateTime(kIsoDayPattern, first, kIso);
     file.ForEachSectionName([&](std::string_view section) {
       if (!IsEventSection(section)) return;
@@ -313,7 +317,7 @@ std::string FindEventSection(const IniFile& file, const std::string& name) {
 /// The event of --section as a reminder shows it: its date-time and wording, read like the search does.
 void ReadSectionEvent(const Options& options, const Context& context, TNextReminder& next, TReminderWay& way) {
   const std::string name = Required(options, "section", "NAME");
-  const IniFile file(context.configPath);
+  const IniFile file(context.configPath, IniFile::ReadOnlyMapped{});
   ReadReminderEvent(file, FindEventSection(file, name), context.now, context.settings, next, way);
 }
 
@@ -339,7 +343,7 @@ int Report(const std::vector<std::string>& arguments, std::ostream& out, std::os
   const std::string name = Required(options, "section", "NAME");
   DateTime moment = 0;
   {
-    const IniFile file(context.configPath);
+    const IniFile file(context.configPath, IniFile::ReadOnlyMapped{});
     const EventRecord record = ReadEventRecord(file, FindEventSection(file, name), context.now, context.settings);
     moment = GetEventDateTime(record, context.now);
   }
@@ -583,6 +587,9 @@ int Run(const std::vector<std::string>& arguments, std::ostream& out, std::ostre
   } catch (const UsageError& error) {
     err << "almanex-cli: " << error.what() << '\n' << kUsage;
     return kExitUsage;
+  } catch (const ELocaleFormatsUnavailable& error) {
+    err << "almanex-cli: " << error.what() << '\n';
+    return kExitFailure;
   }
 }
 
