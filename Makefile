@@ -7,7 +7,8 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DALMANEX_WERROR=ON
 
 PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev \
             libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth dbus dbus-x11 desktop-file-utils \
-            python3-dbus python3-gi openbox xdotool poppler-utils
+            python3-dbus python3-gi openbox xdotool poppler-utils \
+            librsvg2-bin appstream imagemagick bash-completion groff-base
 
 .PHONY: all deps configure build stage run test bench clean format
 
