@@ -8,9 +8,9 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DALMANEX_WERROR=ON
 PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev \
             libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth dbus dbus-x11 desktop-file-utils \
             python3-dbus python3-gi openbox xdotool poppler-utils \
-            librsvg2-bin appstream imagemagick bash-completion groff-base
+            librsvg2-bin appstream imagemagick bash-completion groff-base dpkg-dev debootstrap
 
-.PHONY: all deps configure build stage run test bench clean format
+.PHONY: all deps configure build stage run test bench clean format package package-test
 
 all: build
 
@@ -34,6 +34,16 @@ run: stage
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The Debian package build/almanex_<version>_<arch>.deb (CPack; dpkg-shlibdeps writes its dependencies).
+package: build
+	rm -f $(BUILD)/almanex_*.deb
+	cmake --build $(BUILD) --target package
+
+# Installs that package into a fresh Debian 12 root (debootstrap, as root) and runs almanex-cli there.
+# The first run builds and caches the root and takes several minutes; later runs reuse it.
+package-test: package
+	./tests/e2e/package-test.sh $(BUILD) || [ $$? -eq 77 ]
 
 bench: build
 	./bench/run-all.sh $(BUILD)
