@@ -49,6 +49,18 @@ for page in "$prefix"/share/man/man1/*.gz; do
   gzip -t "$page" || fail "$page is not a gzip file"
 done
 
+# The launcher starts an installed executable and shows an installed icon; the metainfo names the launcher.
+for entry in "$prefix"/share/applications/*.desktop; do
+  exec_name=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$entry")
+  icon_name=$(sed -n 's/^Icon=//p' "$entry")
+  [ -x "$prefix/bin/$exec_name" ] || fail "$(basename "$entry"): Exec=$exec_name is not installed in bin"
+  [ -f "$prefix/share/icons/hicolor/scalable/apps/$icon_name.svg" ] &&
+    [ -f "$prefix/share/icons/hicolor/48x48/apps/$icon_name.png" ] ||
+    fail "$(basename "$entry"): Icon=$icon_name is not installed in the hicolor theme"
+  grep -qF "<launchable type=\"desktop-id\">$(basename "$entry")</launchable>" "$prefix"/share/metainfo/*.xml ||
+    fail "the metainfo does not launch $(basename "$entry")"
+done
+
 # The installed almanex-cli runs from the prefix and reads its version block there.
 "$prefix/bin/almanex-cli" --version | grep -qE '^almanex-cli [0-9]+\.[0-9]+ \(Build [0-9.]+\)$' ||
   fail "the installed almanex-cli --version does not answer"
