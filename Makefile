@@ -26,7 +26,7 @@ build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 stage: build
-	cmake --install $(BUILD) > /dev/null
+	cmake --install $(BUILD) --prefix $(abspath $(STAGE)) > /dev/null
 	@mkdir -p $(STAGE)/Config
 
 run: stage
