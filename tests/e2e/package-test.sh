@@ -3,7 +3,8 @@
 # made by debootstrap, which must pull every library the package depends on from the archive; then
 # almanex-cli runs there: --version, and list in an empty home and on a file of its own.
 #
-# usage: package-test.sh BUILD_DIR        (make package-test builds the package first)
+# usage: package-test.sh BUILD_DIR                  the package make package left in BUILD_DIR
+#        package-test.sh BUILD_DIR --make-package   a package made here from BUILD_DIR with cpack (CTest)
 #
 # Needs root (debootstrap, chroot, mounting /proc) and debootstrap; otherwise it says why and exits 77
 # (skipped). The archive is the one this machine's apt sources name. The root, after `apt-get update`,
@@ -20,15 +21,11 @@ fail() {
   exit 1
 }
 
-[ $# -eq 1 ] || fail "usage: package-test.sh BUILD_DIR"
+[ $# -eq 1 ] || { [ $# -eq 2 ] && [ "$2" = --make-package ]; } ||
+  fail "usage: package-test.sh BUILD_DIR [--make-package]"
 build=$(cd "$1" && pwd)
 [ "$(id -u)" -eq 0 ] || skip "it must run as root (debootstrap, chroot)"
 command -v debootstrap > /dev/null || skip "debootstrap is not installed (apt-get install debootstrap)"
-
-debs=("$build"/almanex_*.deb)
-[ -f "${debs[0]}" ] || fail "no almanex_*.deb in $build: run make package first"
-[ "${#debs[@]}" -eq 1 ] || fail "more than one almanex_*.deb in $build: ${debs[*]}"
-deb=${debs[0]}
 
 # The Debian archive this machine installs from: the first source of the suite bookworm itself.
 mirror() {
@@ -69,6 +66,17 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+
+if [ $# -eq 2 ]; then
+  (cd "$work" && cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/package") > "$work/cpack.log" 2>&1 ||
+    { cat "$work/cpack.log" >&2; fail "cpack failed"; }
+  debs=("$work"/package/almanex_*.deb)
+else
+  debs=("$build"/almanex_*.deb)
+fi
+[ -f "${debs[0]}" ] || fail "no almanex_*.deb in $build: run make package first"
+[ "${#debs[@]}" -eq 1 ] || fail "more than one almanex_*.deb: ${debs[*]}"
+deb=${debs[0]}
 
 # Commands in the root, with a clean environment and a home of their own.
 in_root() {
