@@ -7,9 +7,10 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DALMANEX_WERROR=ON
 
 PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev \
             libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth dbus dbus-x11 desktop-file-utils \
-            python3-dbus python3-gi openbox xdotool poppler-utils libical-dev
+            python3-dbus python3-gi openbox xdotool poppler-utils libical-dev \
+            librsvg2-bin appstream imagemagick bash-completion groff-base dpkg-dev debootstrap
 
-.PHONY: all deps configure build stage run test bench clean format
+.PHONY: all deps configure build stage run test bench clean format package package-test
 
 all: build
 
@@ -25,7 +26,7 @@ build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 stage: build
-	cmake --install $(BUILD) > /dev/null
+	cmake --install $(BUILD) --prefix $(abspath $(STAGE)) > /dev/null
 	@mkdir -p $(STAGE)/Config
 
 run: stage
@@ -33,6 +34,16 @@ run: stage
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The Debian package build/almanex_<version>_<arch>.deb (CPack; dpkg-shlibdeps writes its dependencies).
+package: build
+	rm -f $(BUILD)/almanex_*.deb
+	cmake --build $(BUILD) --target package
+
+# Installs that package into a fresh Debian 12 root (debootstrap, as root) and runs almanex-cli there.
+# The first run builds and caches the root (about 1.5 min on a quiet machine); later runs reuse it (under 1 min).
+package-test: package
+	./tests/e2e/package-test.sh $(BUILD) || [ $$? -eq 77 ]
 
 bench: build
 	./bench/run-all.sh $(BUILD)
