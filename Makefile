@@ -8,9 +8,16 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DALMANEX_WERROR=ON
 PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev \
             libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth dbus dbus-x11 desktop-file-utils \
             python3-dbus python3-gi openbox xdotool poppler-utils libical-dev \
-            librsvg2-bin appstream imagemagick bash-completion groff-base dpkg-dev debootstrap
+            librsvg2-bin appstream imagemagick bash-completion groff-base dpkg-dev debootstrap \
+            clang-14 libfuzzer-14-dev libclang-rt-14-dev
 
-.PHONY: all deps configure build stage run test bench clean format package package-test
+# The fuzz build: clang with libFuzzer, ASan and UBSan, in a build folder of its own.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_JOBS ?= 2
+FUZZ_TARGETS := fuzz_ini_round_trip fuzz_date_pattern fuzz_registry_round_trip fuzz_version_block
+
+.PHONY: all deps configure build stage run test bench clean format package package-test fuzz
 
 all: build
 
@@ -45,6 +52,16 @@ package: build
 package-test: package
 	./tests/e2e/package-test.sh $(BUILD) || [ $$? -eq 77 ]
 
+# Builds the fuzz targets, runs each over its seeds, then each for FUZZ_SECONDS, FUZZ_JOBS at a time;
+# fails on any finding.
+$(FUZZ_BUILD)/build.ninja:
+	CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DALMANEX_FUZZ=ON
+
+fuzz: deps $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) --target $(FUZZ_TARGETS) -j $(JOBS)
+	cd $(FUZZ_BUILD) && ctest --output-on-failure -j $(FUZZ_JOBS)
+	./tests/fuzz/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_JOBS) $(FUZZ_TARGETS)
+
 bench: build
 	./bench/run-all.sh $(BUILD)
 
@@ -52,4 +69,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD)
