@@ -51,13 +51,14 @@ check() {
 }
 
 # line                                              offered words
-check 'almanex-cli '                                '--help --version -h due list next report sentence'
+check 'almanex-cli '                                '--help --version -h due export import list next report sentence'
 check 'almanex-cli re'                              'report'
-check 'almanex-cli list -'                          '--config --locale --now'
-check 'almanex-cli next --now "2027-01-01 08:00:00" ' '--config --locale'
-check 'almanex-cli due -'                           '--config --day --days --locale --now'
-check 'almanex-cli due --day 2027-01-01 --'         '--config --days --locale --now'
-check 'almanex-cli due --day=2027-01-01 --days=3 -' '--config --locale --now'
+check 'almanex-cli list -'                          '--config --json --locale --now'
+check 'almanex-cli next --now "2027-01-01 08:00:00" ' '--config --json --locale'
+check 'almanex-cli due -'                           '--config --day --days --json --locale --now'
+check 'almanex-cli due --day 2027-01-01 --'         '--config --days --json --locale --now'
+check 'almanex-cli due --day=2027-01-01 --days=3 -' '--config --json --locale --now'
+check 'almanex-cli import --ics x.ics -'           '--config --dry-run --locale --now'
 check 'almanex-cli due --day '                      ''
 check 'almanex-cli sentence -'                      '--config --locale --now --section'
 check 'almanex-cli report --section Event1 -'      '--config --locale --now'

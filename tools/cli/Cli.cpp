@@ -490,6 +490,10 @@ int DueJson(const std::vector<std::string>& arguments, std::ostream& out, const 
       AddMoment(line, "remind", day + remindTimes[i]);
       out << std::move(line).Finish();
     }
+  }
+  return kExitOk;
+}
+
 /// The events as an iCalendar file, written in one atomic replace (or to stdout for "-").
 int ExportIcs(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err, const Clock& clock) {
   const Options options(arguments, 1, {"config", "now", "locale", "ics"});
