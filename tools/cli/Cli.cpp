@@ -171,10 +171,26 @@ Context ReadContext(const Options& options, const Clock& clock) {
   return context;
 }
 
+/// A text as one field of an output line: every control character (TAB, CR, LF, ESC and the rest of
+/// C0, DEL, and the C1 controls U+0080 to U+009F as UTF-8) becomes a blank, so that a title can neither
+/// add fields or lines nor send escape sequences to the terminal.
+std::string Field(std::string text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte < 0x20 || byte == 0x7F) {
+      text[i] = ' ';
+    } else if (byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+      text.replace(i, 2, " ");
+    }
+  }
+  return text;
+}
+
 void WriteTabSeparated(std::ostream& out, const std::array<std::string, 12>& texts) {
   for (std::size_t i = 0; i < texts.size(); ++i) {
     if (i > 0) out << '\t';
-    out << texts[i];
+    out << Field(texts[i]);
   }
   out << '\n';
 }
@@ -190,12 +206,6 @@ int List(const std::vector<std::string>& arguments, std::ostream& out, const Clo
         out, RowTexts(ReadEventRow(file, section, context.now, context.settings), context.now, context.settings));
   });
   return kExitOk;
-}
-
-/// A text as one TAB-separated field: a TAB inside it (a title may hold one) becomes a blank.
-std::string Field(std::string text) {
-  std::replace(text.begin(), text.end(), '\t', ' ');
-  return text;
 }
 
 /// What the reminder search makes pending at --now, Reminded marks included, as
@@ -329,7 +339,7 @@ int Sentence(const std::vector<std::string>& arguments, std::ostream& out, const
   TReminderWay way;
   ReadSectionEvent(options, context, next, way);
   const ManualClock at(context.now);
-  out << BuildSpanSentence(next, way, at, context.settings) << '\n';
+  out << Field(BuildSpanSentence(next, way, at, context.settings)) << '\n';
   return kExitOk;
 }
 
@@ -529,10 +539,13 @@ int ImportIcs(const std::vector<std::string>& arguments, std::ostream& out, std:
   const calendar::ImportReport report =
       calendar::ImportCalendarFile(source, context.configPath, dryRun, context.now, context.settings);
   if (!report.ok()) {
-    err << "almanex-cli: " << source << ": " << report.error << "; nothing imported\n";
+    err << "almanex-cli: " << Field(source) << ": " << Field(report.error) << "; nothing imported\n";
     return kExitFailure;
   }
-  for (const std::string& line : report.added) out << line << '\n';
+  for (const std::string& line : report.added) {
+    const std::size_t tab = line.find('\t');  // "<section><TAB><title>"
+    out << Field(line.substr(0, tab)) << '\t' << Field(tab == std::string::npos ? "" : line.substr(tab + 1)) << '\n';
+  }
   for (const std::string& note : report.notes) out << "note: " << Field(note) << '\n';
   out << (dryRun ? "would import " : "imported ") << report.added.size() << " events into " << context.configPath
       << (dryRun ? " (dry run: nothing written)\n" : "\n");

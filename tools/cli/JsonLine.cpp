@@ -45,6 +45,16 @@ void AppendValidUtf8(std::string& out, std::string_view text) {
       out += kHexDigits[byte & 0xF];
       continue;
     }
+    // The C1 controls U+0080 to U+009F (C2 80 to C2 9F) are escaped too: a terminal may act on them.
+    if (byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+        static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+      const auto code = static_cast<unsigned char>(text[i + 1]);
+      out += "\\u00";
+      out += kHexDigits[code >> 4];
+      out += kHexDigits[code & 0xF];
+      ++i;
+      continue;
+    }
     // U+2028 and U+2029 are E2 80 A8 and E2 80 A9.
     if (byte == 0xE2 && i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x80 &&
         (static_cast<unsigned char>(text[i + 2]) == 0xA8 || static_cast<unsigned char>(text[i + 2]) == 0xA9)) {
