@@ -251,17 +251,28 @@ int ParseDays(const std::optional<std::string>& text) {
   return days;
 }
 
+/// The options of due: the context, the first day (--day) and how many days (--days).
+struct DueDays {
+  Context context;
+  DateTime first;
+  int days;
+};
+
+DueDays ReadDueDays(const std::vector<std::string>& arguments, const Clock& clock) {
+  const Options options(arguments, 1, {"config", "now", "locale", "day", "days"});
+  DueDays due{ReadContext(options, clock), ParseDay(Required(options, "day", "YYYY-MM-DD")),
+              ParseDays(options.Get("days"))};
+  // first and the last day are midnights; the last one must still be a date the program can write.
+  if (due.first + (due.days - 1) > kMaxDateTime) throw UsageError("--day and --days reach past 9999-12-31");
+  return due;
+}
+
 /// The event sections whose patterns make each of N days from --day a reminder day. The file is parsed
 /// once and each section's pattern read once; one day is tested as each pattern is read, more days on
 /// the patterns kept.
 int Due(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock) {
   if (std::vector<std::string> rest = arguments; TakeFlag(rest, kJsonFlag)) return DueJson(rest, out, clock);
-  const Options options(arguments, 1, {"config", "now", "locale", "day", "days"});
-  const Context context = ReadContext(options, clock);
-  const DateTime first = ParseDay(Required(options, "day", "YYYY-MM-DD"));
-  const int days = ParseDays(options.Get("days"));
-  // first and the last day are midnights; the last one must still be a date the program can write.
-  if (first + (days - 1) > kMaxDateTime) throw UsageError("--day and --days reach past 9999-12-31");
+  const auto [context, first, days] = ReadDueDays(arguments, clock);
 
   static const FormatSettings kIso;
   std::string buffer;
@@ -473,11 +484,7 @@ int NextJson(const std::vector<std::string>& arguments, std::ostream& out, const
 }
 
 int DueJson(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock) {
-  const Options options(arguments, 1, {"config", "now", "locale", "day", "days"});
-  const Context context = ReadContext(options, clock);
-  const DateTime first = ParseDay(Required(options, "day", "YYYY-MM-DD"));
-  const int days = ParseDays(options.Get("days"));
-  if (first + (days - 1) > kMaxDateTime) throw UsageError("--day and --days reach past 9999-12-31");
+  const auto [context, first, days] = ReadDueDays(arguments, clock);
 
   static const FormatSettings kIso;
   const IniFile file(context.configPath);
