@@ -12,8 +12,14 @@
 
 #include "JsonLine.h"
 #include "base/AtomicFile.h"
+#ifdef ALMANEX_CLI_CALENDAR_ELSEWHERE
+#include <unistd.h>
+
+#include <iostream>
+#else
 #include "calendar/IcsExport.h"
 #include "calendar/IcsImport.h"
+#endif
 #include "datetime/DateFormat.h"
 #include "datetime/DateTimeUnit.h"
 #include "datetime/IntervalReport.h"
@@ -511,6 +517,29 @@ int DueJson(const std::vector<std::string>& arguments, std::ostream& out, const 
   return kExitOk;
 }
 
+#ifdef ALMANEX_CLI_CALENDAR_ELSEWHERE
+// The iCalendar commands need libical, which loads ICU: some 3 M instructions at every start of every
+// command. They live in almanex-cli-calendar (the same commands, with the calendar linked), which this
+// program becomes for export and import only.
+int RunCalendarProgram(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err, const Clock&) {
+  constexpr const char* kProgram = "almanex-cli-calendar";
+  const std::string self = ExecutablePath();
+  const std::string folder = self.substr(0, self.rfind('/'));
+  for (const std::string& candidate : {folder + "/" + kProgram, folder + "/../lib/almanex/" + kProgram}) {
+    if (::access(candidate.c_str(), X_OK) != 0) continue;
+    std::vector<std::string> words{candidate};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    out.flush();
+    std::cout.flush();
+    ::execv(candidate.c_str(), argv.data());
+  }
+  err << "almanex-cli: " << arguments[0] << " needs " << kProgram << " beside the program or in ../lib/almanex\n";
+  return kExitFailure;
+}
+#else
 /// The events as an iCalendar file, written in one atomic replace (or to stdout for "-").
 int ExportIcs(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err, const Clock& clock) {
   const Options options(arguments, 1, {"config", "now", "locale", "ics"});
@@ -558,6 +587,7 @@ int ImportIcs(const std::vector<std::string>& arguments, std::ostream& out, std:
       << (dryRun ? " (dry run: nothing written)\n" : "\n");
   return kExitOk;
 }
+#endif
 
 using Command = std::function<int(const std::vector<std::string>&, std::ostream&, std::ostream&, const Clock&)>;
 
@@ -574,8 +604,13 @@ const std::map<std::string_view, Command>& Commands() {
                                                             {"due", WithoutErr<Due>},
                                                             {"sentence", WithoutErr<Sentence>},
                                                             {"report", Report},
+#ifdef ALMANEX_CLI_CALENDAR_ELSEWHERE
+                                                            {"export", RunCalendarProgram},
+                                                            {"import", RunCalendarProgram}};
+#else
                                                             {"export", ExportIcs},
                                                             {"import", ImportIcs}};
+#endif
   // clang-format on
   return commands;
 }
