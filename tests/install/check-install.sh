@@ -30,7 +30,7 @@ fi
 while read -r file; do
   mode=$(stat -c %a "$prefix/$file")
   case $file in
-    bin/*) [ "$mode" = 755 ] || fail "$file has mode $mode, not 755" ;;
+    bin/* | lib/almanex/almanex-cli-calendar) [ "$mode" = 755 ] || fail "$file has mode $mode, not 755" ;;
     *) [ "$mode" = 644 ] || fail "$file has mode $mode, not 644" ;;
   esac
 done <<< "$actual"
