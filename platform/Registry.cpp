@@ -19,6 +19,7 @@
 #include "base/CommitLock.h"
 #include "base/TextEncoding.h"
 #include "base/Trace.h"
+#include "base/UserFolders.h"
 
 namespace almanex {
 
@@ -522,16 +523,7 @@ void TraceRefusal(std::string_view operation, const std::string& path, const std
 // -----------------------------------------------------------------------------------------------------
 
 std::string CurrentUserRegistryPath() {
-  std::string base;
-  const char* configHome = std::getenv("XDG_CONFIG_HOME");
-  if (configHome != nullptr && configHome[0] == '/') {
-    base = configHome;
-  } else {
-    const char* home = std::getenv("HOME");
-    base = std::string(home != nullptr ? home : "") + "/.config";
-  }
-  while (base.size() > 1 && base.back() == '/') base.pop_back();
-  return base + "/Quorvel/Almanex/registry.reg";
+  return XdgBaseFolder("XDG_CONFIG_HOME", ".config") + "/Quorvel/Almanex/registry.reg";
 }
 
 // -----------------------------------------------------------------------------------------------------
