@@ -15,6 +15,8 @@ PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools lib
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_JOBS ?= 2
+# libFuzzer's random seed; 0 takes a new one each run.
+FUZZ_SEED ?= 0
 FUZZ_TARGETS := fuzz_ini_round_trip fuzz_date_pattern fuzz_registry_round_trip fuzz_version_block
 # The targets fuzzed for FUZZ_SECONDS (all are run over their seeds).
 FUZZ_RUN_TARGETS ?= $(FUZZ_TARGETS)
@@ -62,7 +64,7 @@ $(FUZZ_BUILD)/build.ninja:
 fuzz: deps $(FUZZ_BUILD)/build.ninja
 	cmake --build $(FUZZ_BUILD) --target $(FUZZ_TARGETS) -j $(JOBS)
 	cd $(FUZZ_BUILD) && ctest --output-on-failure -j $(FUZZ_JOBS)
-	./tests/fuzz/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_JOBS) $(FUZZ_RUN_TARGETS)
+	FUZZ_SEED=$(FUZZ_SEED) ./tests/fuzz/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_JOBS) $(FUZZ_RUN_TARGETS)
 
 bench: build
 	./bench/run-all.sh $(BUILD)

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs each fuzz target for a fixed time under ASan and UBSan, a few at a time, and fails when any
 # of them finds something: a crash, a sanitizer report, a failed check, a leak or a slow input.
-# Usage: run-fuzzers.sh BUILD_DIR SECONDS JOBS TARGET...
+# Usage: [FUZZ_SEED=N] run-fuzzers.sh BUILD_DIR SECONDS JOBS TARGET...
+# FUZZ_SEED fixes libFuzzer's random seed (0 or unset: a new one each run), so that a run, with the same
+# seeds, can be repeated.
 # New inputs go to BUILD_DIR/fuzz-corpus/TARGET (the committed seeds stay as they are), findings to
 # BUILD_DIR/fuzz-findings, and each run's output to BUILD_DIR/fuzz-logs/TARGET.log.
 set -euo pipefail
@@ -30,7 +32,7 @@ run_one() {
   seeds=$(seeds_of "$target")
   mkdir -p "$build/fuzz-corpus/$target"
   local status=0
-  "$build/tests/fuzz/$target" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+  "$build/tests/fuzz/$target" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 -seed="${FUZZ_SEED:-0}" \
     -artifact_prefix="$build/fuzz-findings/$target-" "$build/fuzz-corpus/$target" "$seeds" \
     > "$build/fuzz-logs/$target.log" 2>&1 || status=$?
   echo "$status" > "$build/fuzz-logs/$target.status"

@@ -103,7 +103,13 @@ QString DecodeUtf8(std::string_view text) {
     const auto lead = static_cast<unsigned char>(text[i]);
     char32_t code = length == 1 ? lead : lead & (0xFF >> (length + 1));
     for (std::size_t k = 1; k < length; ++k) code = (code << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-    out += QString::fromUcs4(&code, 1);
+    // Appended as UTF-16 units: QString::fromUcs4 would read a U+FEFF as a byte-order mark and drop it.
+    if (QChar::requiresSurrogates(code)) {
+      out += QChar(QChar::highSurrogate(code));
+      out += QChar(QChar::lowSurrogate(code));
+    } else {
+      out += QChar(static_cast<char16_t>(code));
+    }
     i += length;
   }
   return out;
