@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QFileDialog>
 #include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
@@ -19,8 +20,12 @@
 #include <iostream>
 
 #include "EventListModel.h"
+#include "ReminderFollowUp.h"
 #include "ReminderScheduler.h"
+#include "base/AtomicFile.h"
 #include "base/Trace.h"
+#include "calendar/IcsExport.h"
+#include "calendar/IcsImport.h"
 #include "datetime/DateFormat.h"
 #include "datetime/DateTime.h"
 #include "datetime/DateTimeUnit.h"
@@ -60,7 +65,7 @@ QString Title() { return QString::fromLatin1(kApplicationTitle); }
 
 TFrmMain::TFrmMain(Services services, QWidget* parent) : QMainWindow(parent), services_(std::move(services)) {
   setWindowTitle(Title());
-  setWindowIcon(TTrayIcon::BuiltInIcon());
+  setWindowIcon(TTrayIcon::ApplicationIcon());
   resize(900, 425);
   model_ = new EventListModel(services_.settings, this);
   StringGridMain = new GridView(this);
@@ -120,6 +125,10 @@ void TFrmMain::CreateActions() {
   ActionPrintSettings = makeAction("Print Settings", "Print settings", &TFrmMain::ActionPrintSettingsExecute);
   ActionPrintPreview = makeAction("Print Preview", "Print preview", &TFrmMain::ActionPrintPreviewExecute);
   ActionPrint = makeAction("Print", "Print", &TFrmMain::ActionPrintExecute);
+  ActionExportIcs =
+      makeAction("Export iCalendar...", "Save the events as an iCalendar file", &TFrmMain::ActionExportIcsExecute);
+  ActionImportIcs =
+      makeAction("Import iCalendar...", "Add the events of an iCalendar file", &TFrmMain::ActionImportIcsExecute);
   ActionHide = makeAction("&Hide", "Hide the program", &TFrmMain::ActionHideExecute);
   ActionShow = makeAction("&Show main window", "Show the main window", &TFrmMain::ActionShowExecute);
   ActionExit = makeAction("E&xit", "Exit", &TFrmMain::ActionExitExecute);
@@ -150,9 +159,9 @@ void TFrmMain::CreateMenus() {
   MainMenu1 = menuBar();
   MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
   fileMenu_ = MainMenu1->addMenu(tr("&File"));
-  fill(fileMenu_,
-       {ActionNewEvent, ActionEditEvent, separator, ActionDelEvent, separator, ActionEventDetails,
-        ActionCopyToClipboard, separator, ActionPrintSettings, ActionPrintPreview, ActionPrint, separator, ActionHide});
+  fill(fileMenu_, {ActionNewEvent, ActionEditEvent, separator, ActionDelEvent, separator, ActionEventDetails,
+                   ActionCopyToClipboard, separator, ActionPrintSettings, ActionPrintPreview, ActionPrint,
+                   ActionExportIcs, ActionImportIcs, separator, ActionHide});
   QMenu* helpMenu = MainMenu1->addMenu(tr("&Help"));
   fill(helpMenu, {ActionHomePage, ActionMailToAuthor, separator, ActionAbout});
 
@@ -203,6 +212,13 @@ void TFrmMain::FormCreate() {
   // Reminders go through the icon, which cuts them to the balloon's limits before delivery.
   scheduler_ =
       std::make_unique<ReminderScheduler>(services_.configPath, services_.clock, services_.settings, *TrayIcon);
+  // Snoozes and missed reminders; "Open Almanex" shows and raises this window.
+  if (services_.reminderMemory == nullptr) ownReminderMemory_ = std::make_unique<RegistryReminderMemory>();
+  reminderFollowUp_ = std::make_unique<ReminderFollowUp>(
+      services_.configPath, services_.clock, services_.settings, *TrayIcon,
+      services_.reminderMemory != nullptr ? *services_.reminderMemory : *ownReminderMemory_,
+      [this] { ActionShowExecute(); });
+  scheduler_->SetFollowUp(reminderFollowUp_.get());
   InitGridColumns();
   LoadEventList();
   FitColumnWidths();  // only where no width is stored: the stored ones are applied next
@@ -402,6 +418,40 @@ QDateTime TFrmMain::PrintMoment() const {
                          static_cast<int>(static_cast<unsigned>(now.date.day()))),
                    QTime(static_cast<int>(now.time.hour), static_cast<int>(now.time.minute),
                          static_cast<int>(now.time.second), static_cast<int>(now.time.millisecond)));
+}
+
+QString TFrmMain::AskIcsFile(bool save) {
+  if (services_.askIcsFile) return services_.askIcsFile(save);
+  const QString filter = tr("iCalendar files (*.ics);;All files (*)");
+  return save ? QFileDialog::getSaveFileName(this, tr("Export iCalendar"), QStringLiteral("almanex.ics"), filter)
+              : QFileDialog::getOpenFileName(this, tr("Import iCalendar"), QString(), filter);
+}
+
+void TFrmMain::ActionExportIcsExecute() {
+  const QString path = AskIcsFile(true);
+  if (path.isEmpty()) return;
+  const std::string text =
+      calendar::ExportCalendar(IniFile(services_.configPath()), services_.clock.Now(), services_.settings);
+  std::string reason;
+  if (!WriteFileAtomically(path.toStdString(), text, {}, &reason)) {
+    CommShowMessage(kErrorMessageKind, "Cannot write " + path.toStdString() + ": " + reason);
+  }
+}
+
+void TFrmMain::ActionImportIcsExecute() {
+  const QString path = AskIcsFile(false);
+  if (path.isEmpty()) return;
+  const calendar::ImportReport report = calendar::ImportCalendarFile(path.toStdString(), services_.configPath(), false,
+                                                                     services_.clock.Now(), services_.settings);
+  if (!report.ok()) {
+    CommShowMessage(kErrorMessageKind, "Nothing was imported from " + path.toStdString() + ".\r" + report.error);
+    return;
+  }
+  LoadEventList();
+  scheduler_->SearchNextReminder();
+  std::string text = "Imported " + std::to_string(report.added.size()) + " events.";
+  for (const std::string& note : report.notes) text += "\r" + note;
+  CommShowMessage(0, text);
 }
 
 void TFrmMain::ActionPrintSettingsExecute() {

@@ -39,6 +39,8 @@ inline constexpr std::array<int, kColumnCount> kBuiltInColumnWidths{62, 128, 102
 class BalloonSink;
 class EventListModel;
 class GridView;
+class ReminderFollowUp;
+class ReminderMemory;
 class ReminderScheduler;
 class TFrmEvent;
 class TTrayIcon;
@@ -75,6 +77,10 @@ class TFrmMain : public QMainWindow {
     std::function<QPrinterInfo()> printer = {};
     /// Asks for a PDF file when there is no printer; null: AskForPdfFile.
     PdfFileAsker askPdf = {};
+    /// Where pending snoozes and the moment of the last run are kept; null: the settings store.
+    ReminderMemory* reminderMemory = nullptr;
+    /// Asks for the iCalendar file to write (true) or read (false); empty: cancelled. Null: a file dialog.
+    std::function<QString(bool save)> askIcsFile = {};
   };
 
   /// Runs the creation steps; the window stays hidden when a tray exists.
@@ -127,6 +133,8 @@ class TFrmMain : public QMainWindow {
   QAction* ActionPrintSettings = nullptr;
   QAction* ActionPrintPreview = nullptr;
   QAction* ActionPrint = nullptr;
+  QAction* ActionExportIcs = nullptr;
+  QAction* ActionImportIcs = nullptr;
   QAction* ActionHide = nullptr;
   QAction* ActionShow = nullptr;
   QAction* ActionExit = nullptr;
@@ -166,6 +174,10 @@ class TFrmMain : public QMainWindow {
   void ActionPrintSettingsExecute();
   void ActionPrintPreviewExecute();
   void ActionPrintExecute();
+  void ActionExportIcsExecute();
+  void ActionImportIcsExecute();
+  /// The iCalendar file the user picks, empty when cancelled.
+  QString AskIcsFile(bool save);
   void ActionHideExecute();
   void ActionShowExecute();
   void ActionExitExecute();
@@ -183,6 +195,8 @@ class TFrmMain : public QMainWindow {
   Services services_;
   EventListModel* model_ = nullptr;
   std::unique_ptr<ReminderScheduler> scheduler_;
+  std::unique_ptr<ReminderMemory> ownReminderMemory_;
+  std::unique_ptr<ReminderFollowUp> reminderFollowUp_;
   QMenu* fileMenu_ = nullptr;
   /// Set while the first-run prompt waits for the window to be on the screen.
   bool firstRunPromptQueued_ = false;

@@ -4,6 +4,7 @@
 #include <exception>
 #include <utility>
 
+#include "ReminderFollowUp.h"
 #include "base/Trace.h"
 #include "platform/core/FreedMemory.h"
 #include "store/ConfigFile.h"
@@ -59,6 +60,7 @@ void ReminderScheduler::Tick() {
     ShowReminderNotification();
     Search(now);
   }
+  if (followUp_ != nullptr) followUp_->Tick(now);
 }
 
 void ReminderScheduler::SearchNextReminder() { Search(Now()); }
@@ -75,7 +77,8 @@ void ReminderScheduler::Search(DateTime now) {
 }
 
 void ReminderScheduler::ResetNotificationFlag() {
-  IniFile file(configPath_(), operations_);
+  // Locked from the read: a section another process erases meanwhile does not come back as its mark.
+  IniFile file(configPath_(), operations_, IniLock::kWholeOperation);
   for (const std::string& section : file.SectionNames()) {
     if (IsEventSection(section)) file.WriteBool(section, event_keys::kReminded, false);
   }
@@ -87,10 +90,16 @@ void ReminderScheduler::ResetNotificationFlag() {
 void ReminderScheduler::ShowReminderNotification() {
   if (!next_.bFound) return;
   const std::string text = BuildSpanSentence(next_, way_, clock_, settings_);
-  balloons_.ShowBalloon(QString::fromStdString(text), QString::fromStdString(next_.strTitle), BalloonKind::Reminder);
+  if (followUp_ != nullptr) {
+    balloons_.ShowReminder(QString::fromStdString(text), QString::fromStdString(next_.strTitle),
+                           followUp_->ActionsFor(next_.strSection));
+    followUp_->RecordLastRun(Now());  // a reminder shown is never listed as missed after a restart
+  } else {
+    balloons_.ShowBalloon(QString::fromStdString(text), QString::fromStdString(next_.strTitle), BalloonKind::Reminder);
+  }
   next_.bFound = false;
 
-  IniFile file(configPath_(), operations_);
+  IniFile file(configPath_(), operations_, IniLock::kWholeOperation);
   // An event erased (or a file removed) by another program since the search is not brought back as a
   // section holding nothing but its mark.
   if (!file.SectionExists(next_.strSection)) return;

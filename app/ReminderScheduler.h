@@ -22,6 +22,7 @@
 namespace almanex {
 
 class FileOperations;
+class ReminderFollowUp;
 
 /// The scheduler, owned by the main window and driven by its one-second timer.
 ///
@@ -60,6 +61,10 @@ class ReminderScheduler {
   /// balloon has been shown and bFound cleared.
   void ShowReminderNotification();
 
+  /// Hands snoozes and missed reminders to `followUp` (not owned; null: none): its Tick runs at the end
+  /// of every tick, every reminder shown offers its actions, and the moment is recorded after each one.
+  void SetFollowUp(ReminderFollowUp* followUp) { followUp_ = followUp; }
+
   const TNextReminder& NextReminder() const { return next_; }
   const TReminderWay& ReminderWay() const { return way_; }
 
@@ -75,6 +80,7 @@ class ReminderScheduler {
   TNextReminder& next_;
   TReminderWay& way_;
   FileOperations* operations_;
+  ReminderFollowUp* followUp_ = nullptr;
 };
 
 }  // namespace almanex

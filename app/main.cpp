@@ -3,22 +3,43 @@
 
 #include <QAction>
 
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "AlmanexApplication.h"
+#include "CommandLine.h"
 #include "MainForm.h"
 #include "SingleInstance.h"
+#include "platform/ApplicationIdentity.h"
 #include "platform/CrashReport.h"
 #include "platform/FailureHandler.h"
+#include "platform/QtTranslations.h"
 #include "platform/SessionEnd.h"
+#include "platform/WidgetsAvailable.h"
 #include "platform/core/DebugAgentUnit.h"
-#include "platform/core/LocaleBridge.h"
 #include "platform/core/SystemClock.h"
+#include "platform/locale/LocaleBridge.h"
 #include "store/ConfigFile.h"
 
 int main(int argc, char** argv) {
+  // --help and --version answer before anything starts, so they work without a display and never meet
+  // the single-instance lock.
+  if (const std::optional<int> status = almanex::AnswerCommandLine(std::vector<std::string>(argv + 1, argv + argc),
+                                                                   almanex::ExecutablePath(), std::cout, std::cerr)) {
+    return *status;
+  }
+  // Qt would abort (status 134) without a display; one clear line is what a terminal or a log needs.
+  if (!almanex::IsDisplayReachable()) {
+    std::cerr << almanex::kNoDisplayMessage << '\n';
+    return 1;
+  }
   almanex::AlmanexApplication application(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(almanex::kApplicationTitle));
   QApplication::setOrganizationName(QStringLiteral("Quorvel"));
-  QApplication::setDesktopFileName(QStringLiteral("Almanex"));
+  QApplication::setDesktopFileName(QString::fromLatin1(almanex::kDesktopEntryId));
+  almanex::InstallQtTranslations(application);
   // The window hides into the tray; only Exit or the end of the session ends the program.
   QApplication::setQuitOnLastWindowClosed(false);
 

@@ -1,5 +1,6 @@
 #include "AtomicFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -83,11 +84,51 @@ std::optional<std::string> FollowLinks(const std::string& path, std::string& rea
   return std::nullopt;
 }
 
+/// Removes the temporary files of fileName in folder that the last change left more than
+/// kStaleTemporaryAge before now: only regular files of ours (our name pattern, owned by the effective
+/// user), never through a link. Failures are ignored; the next replace tries again.
+void RemoveStaleTemporaries(const std::string& folder, const std::string& fileName, FileOperations& operations) {
+  DIR* const listing = ::opendir(folder.c_str());
+  if (listing == nullptr) return;
+  const auto cutoff = operations.Now() - kStaleTemporaryAge;
+  const int folderFd = ::dirfd(listing);
+  while (const dirent* entry = ::readdir(listing)) {
+    if (!IsTemporaryNameOf(entry->d_name, fileName)) continue;
+    struct stat info {};
+    if (::fstatat(folderFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (!S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) continue;
+    const auto changed =
+        std::chrono::system_clock::time_point(std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::seconds(info.st_mtim.tv_sec) + std::chrono::nanoseconds(info.st_mtim.tv_nsec)));
+    if (changed < cutoff) ::unlinkat(folderFd, entry->d_name, 0);
+  }
+  ::closedir(listing);
+}
+
 }  // namespace
+
+bool IsTemporaryNameOf(std::string_view name, std::string_view fileName) {
+  constexpr std::size_t kRandomLength = 6;
+  if (name.size() != 1 + fileName.size() + kTemporaryMark.size() + kRandomLength) return false;
+  if (name.front() != '.' || name.substr(1, fileName.size()) != fileName) return false;
+  if (name.substr(1 + fileName.size(), kTemporaryMark.size()) != kTemporaryMark) return false;
+  for (const char c : name.substr(name.size() - kRandomLength)) {
+    if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return false;
+  }
+  return true;
+}
+
+std::optional<std::string> ResolveWriteTarget(const std::string& path, std::string* reason) {
+  std::string why;
+  std::optional<std::string> target = FollowLinks(path, why);
+  if (!target && reason != nullptr) *reason = std::move(why);
+  return target;
+}
 
 long FileOperations::Write(int fd, const void* data, std::size_t size) { return ::write(fd, data, size); }
 int FileOperations::Fsync(int fd) { return ::fsync(fd); }
 int FileOperations::Rename(const char* from, const char* to) { return ::rename(from, to); }
+std::chrono::system_clock::time_point FileOperations::Now() { return std::chrono::system_clock::now(); }
 
 FileOperations& SystemFileOperations() {
   static FileOperations operations;
@@ -137,13 +178,16 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, const 
     }
   }
 
+  // Before the new temporary file: on a full disk the space of dead writers' files is what this write needs.
+  RemoveStaleTemporaries(folder, name, operations);
+
   // Created private (or, for a new file without a mode of the caller's, as the umask allows): the
   // mode below is set before a byte is written.
   const mode_t createMode = exists || options.newFileMode ? 0600 : 0666;
   std::string temporary;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temporary = folder + "/." + name + ".tmp" + RandomSuffix();
+    temporary = folder + "/." + name + std::string(kTemporaryMark) + RandomSuffix();
     fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, createMode);
     if (fd < 0 && errno != EEXIST) {
       return fail("cannot create a temporary file in " + folder + ": " + ErrnoText(errno));

@@ -4,6 +4,10 @@
 // old file or the new one, never a torn one, and no temporary file behind.
 //
 // One behaviour for every caller (the profile file, the settings store, the autostart entry):
+// - The temporary file is hidden and named after the file with a mark of our own,
+//   ".Config.INI.almanex-tmp-" and six letters or digits. A writer killed between its create and its
+//   rename leaves one behind; each replace removes those of the same file whose last change is more than
+//   a minute old (a younger one may still be another writer's commit in progress).
 // - An existing file keeps its mode, and its owner and group when the process may set them.
 // - A new file gets the caller's mode, or 0666 less the umask when the caller names none.
 // - A symbolic link is written through to its final target, so the link stays a link. A link is
@@ -19,6 +23,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -33,6 +38,8 @@ class FileOperations {
   virtual long Write(int fd, const void* data, std::size_t size);  // ::write
   virtual int Fsync(int fd);                                       // ::fsync (of the file, then of its folder)
   virtual int Rename(const char* from, const char* to);            // ::rename
+  /// The wall clock the age of a left-over temporary file is measured against.
+  virtual std::chrono::system_clock::time_point Now();
 };
 
 /// The system calls themselves.
@@ -52,6 +59,19 @@ struct AtomicWriteOptions {
 /// in error (when given).
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, const AtomicWriteOptions& options,
                          std::string* error = nullptr);
+
+/// The mark between the file's name and the six random characters of a temporary file.
+inline constexpr std::string_view kTemporaryMark = ".almanex-tmp-";
+/// A temporary file older than this is left over from a writer that died; it is removed.
+inline constexpr std::chrono::seconds kStaleTemporaryAge{60};
+
+/// True when name (a name in a folder, no slash) is a temporary file of the file fileName: "." fileName
+/// kTemporaryMark and six lower-case letters or digits.
+bool IsTemporaryNameOf(std::string_view name, std::string_view fileName);
+
+/// The file a write to path replaces: path with every symbolic link followed to its final target, or
+/// nothing (reason set) when the writer refuses the link (another user's, dangling, or a chain too long).
+std::optional<std::string> ResolveWriteTarget(const std::string& path, std::string* reason = nullptr);
 
 /// Creates the folder path and its missing parents with mode. True when the folder exists afterwards.
 bool CreateFolderChain(const std::string& path, mode_t mode);

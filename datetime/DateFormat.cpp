@@ -769,7 +769,10 @@ std::optional<DateTime> ParseShortDate(std::string_view text, const FormatSettin
         ReadTypedDate(TrimSpaceOrControl(text), tokens.Tokens(), settings, static_cast<int>(currentYear));
     if (typed) return typed;
   }
-  return ParseDateTime(settings.shortDateFormat, text, settings);
+  // A short date format may hold time fields too ("d/m/yyyy a/p"); the reader gives the date alone.
+  const std::optional<DateTime> read = ParseDateTime(settings.shortDateFormat, text, settings);
+  if (!read) return std::nullopt;
+  return DateOf(*read);
 }
 
 std::string FormatLongTime(DateTime value, const FormatSettings& settings) {
@@ -778,7 +781,11 @@ std::string FormatLongTime(DateTime value, const FormatSettings& settings) {
 
 std::optional<DateTime> ParseLongTime(std::string_view text, const FormatSettings& settings) {
   if (const auto typed = ReadTypedTime(TrimSpaceOrControl(text), settings)) return typed;
-  return ParseDateTime(settings.longTimeFormat, text, settings);
+  // Likewise a long time format may hold date fields; the reader gives the time of day alone.
+  const std::optional<DateTime> read = ParseDateTime(settings.longTimeFormat, text, settings);
+  if (!read) return std::nullopt;
+  const TimeOfDay time = DecodeTime(*read);  // encoded afresh: subtracting the date would lose precision
+  return EncodeTime(time.hour, time.minute, time.second, time.millisecond);
 }
 
 std::string DateTimeToText(DateTime value, const FormatSettings& settings) {

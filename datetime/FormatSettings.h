@@ -1,6 +1,6 @@
 #pragma once
 // The user's regional formats, in the date pattern language of DateFormat.h.
-// Filled from the user's locale once at start (platform/core/LocaleBridge.h); tests build it by hand.
+// Filled from the user's locale once at start (platform/locale/LocaleBridge.h); tests build it by hand.
 
 #include <array>
 #include <string>

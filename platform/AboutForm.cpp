@@ -17,9 +17,9 @@
 
 #include "ShellUnit.h"
 #include "datetime/DateFormat.h"
-#include "platform/core/LocaleBridge.h"
 #include "platform/core/SystemClock.h"
 #include "platform/core/VerInfoUnit.h"
+#include "platform/locale/LocaleBridge.h"
 
 namespace almanex {
 

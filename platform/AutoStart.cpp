@@ -1,14 +1,17 @@
 #include "platform/AutoStart.h"
 
-#include <pwd.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QString>
 #include <cstdlib>
+#include <optional>
 
+#include "base/Ascii.h"
 #include "base/AtomicFile.h"
 #include "base/TextEncoding.h"
+#include "base/UserFolders.h"
 
 namespace almanex {
 
@@ -57,46 +60,52 @@ std::string QuoteExecArgument(std::string_view path) {
   return out;
 }
 
-/// An absolute entry of a colon-separated list, or `fallback` when the list has none (relative entries
-/// are invalid and ignored).
-std::string FirstAbsoluteEntry(const char* list, const std::string& fallback) {
-  if (list == nullptr) return fallback;
-  const std::string_view entries(list);
-  for (std::size_t start = 0; start <= entries.size();) {
-    std::size_t end = entries.find(':', start);
-    if (end == std::string_view::npos) end = entries.size();
-    const std::string_view entry = entries.substr(start, end - start);
-    if (!entry.empty() && entry.front() == '/') return std::string(entry);
-    start = end + 1;
+/// The text of an existing regular file of at most kMaxEntrySize bytes; nothing for anything else (missing,
+/// a FIFO, a folder, unreadable, huge).
+std::optional<std::string> ReadExistingEntry(const std::string& path) {
+  constexpr std::size_t kMaxEntrySize = 64 * 1024;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return std::nullopt;
+  std::optional<std::string> text;
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && static_cast<std::size_t>(info.st_size) <= kMaxEntrySize) {
+    std::string buffer(kMaxEntrySize + 1, '\0');
+    const ssize_t count = ::read(fd, buffer.data(), buffer.size());
+    if (count >= 0) text = buffer.substr(0, static_cast<std::size_t>(count));
   }
-  return fallback;
-}
-
-std::string WithoutTrailingSlashes(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  return path;
-}
-
-std::string HomeFolder() {
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && home[0] == '/') return home;
-  const passwd* entry = ::getpwuid(::getuid());
-  if (entry != nullptr && entry->pw_dir != nullptr && entry->pw_dir[0] == '/') return entry->pw_dir;
-  return {};
+  ::close(fd);
+  return text;
 }
 
 }  // namespace
 
-std::string SystemAutoStartFolder() {
-  return WithoutTrailingSlashes(FirstAbsoluteEntry(std::getenv("XDG_CONFIG_DIRS"), "/etc/xdg")) + "/autostart";
+bool IsAutoStartEntrySwitchedOff(std::string_view entryText) {
+  bool inMainGroup = false;
+  for (std::size_t start = 0; start < entryText.size();) {
+    std::size_t end = entryText.find('\n', start);
+    if (end == std::string_view::npos) end = entryText.size();
+    std::string_view line = entryText.substr(start, end - start);
+    start = end + 1;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (!line.empty() && line.front() == '[') {
+      inMainGroup = line == "[Desktop Entry]";
+      continue;
+    }
+    const std::size_t equals = line.find('=');
+    if (!inMainGroup || equals == std::string_view::npos) continue;
+    // Blanks around the '=' are allowed; keys and the values true/false are case-sensitive.
+    const std::string_view key = TrimSpaceOrTab(line.substr(0, equals));
+    const std::string_view value = TrimSpaceOrTab(line.substr(equals + 1));
+    if ((key == "Hidden" && value == "true") || (key == "X-GNOME-Autostart-enabled" && value == "false")) {
+      return true;
+    }
+  }
+  return false;
 }
 
 std::string UserAutoStartFolder() {
-  const char* configHome = std::getenv("XDG_CONFIG_HOME");
-  if (configHome != nullptr && configHome[0] == '/') return WithoutTrailingSlashes(configHome) + "/autostart";
-  const std::string home = HomeFolder();
-  if (home.empty()) return {};
-  return WithoutTrailingSlashes(home) + "/.config/autostart";
+  const std::string configHome = XdgBaseFolder("XDG_CONFIG_HOME", ".config");
+  return configHome.empty() ? std::string() : configHome + "/autostart";
 }
 
 std::string AutoStartEntryText(std::string_view valueName, std::string_view executablePath) {
@@ -125,16 +134,16 @@ void RegisterAutoStart(std::string_view valueName, std::string_view executablePa
       return;
     }
     const std::string text = AutoStartEntryText(valueName, executablePath);
-    const std::string fileName = "/" + std::string(valueName) + ".desktop";
-    // The system-wide folder is read by every user's session, the user's own only by its owner.
-    AtomicWriteOptions options;
-    options.newFileMode = 0644;
-    options.folderMode = 0755;
-    if (WriteFileAtomically(SystemAutoStartFolder() + fileName, text, options)) return;
     const std::string userFolder = UserAutoStartFolder();
     if (userFolder.empty()) return;
+    const std::string path = userFolder + "/" + std::string(valueName) + ".desktop";
+    // The user switched the entry off in the desktop's settings: that choice stays.
+    const std::optional<std::string> existing = ReadExistingEntry(path);
+    if (existing && IsAutoStartEntrySwitchedOff(*existing)) return;
+    AtomicWriteOptions options;
+    options.newFileMode = 0644;
     options.folderMode = 0700;
-    WriteFileAtomically(userFolder + fileName, text, options);
+    WriteFileAtomically(path, text, options);
   } catch (...) {
     // Giving up silently is the documented outcome of every failure.
   }

@@ -29,6 +29,7 @@
 #include "CommUnit.h"
 #include "FailureHandler.h"
 #include "WidgetsAvailable.h"
+#include "base/UserFolders.h"
 
 namespace almanex {
 
@@ -294,11 +295,8 @@ std::string ReadReport(const std::string& path) {
 }  // namespace
 
 std::string CrashReportFolder() {
-  const char* state = std::getenv("XDG_STATE_HOME");
-  // A relative path is not a valid base folder and is ignored, as the base directory rules say.
-  if (state != nullptr && state[0] == '/') return std::string(state) + "/Almanex";
-  const char* home = std::getenv("HOME");
-  return std::string(home != nullptr && home[0] != '\0' ? home : "/tmp") + "/.local/state/Almanex";
+  const std::string state = XdgBaseFolder("XDG_STATE_HOME", ".local/state");
+  return (state.empty() ? std::string("/tmp/.local/state") : state) + "/Almanex";
 }
 
 const char* FatalSignalName(int signalNumber) {

@@ -1,5 +1,7 @@
 #include "Notifier.h"
 
+#include "ApplicationIdentity.h"
+
 #include <QApplication>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
@@ -7,9 +9,12 @@
 #include <QDBusVariant>
 #include <QFont>
 #include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QList>
 #include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -32,6 +37,7 @@ const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
 const QString kApplicationName = QStringLiteral("Almanex");
 const QString kInformationIconName = QStringLiteral("dialog-information");
 const QString kBodyMarkupCapability = QStringLiteral("body-markup");
+const QString kActionsCapability = QStringLiteral("actions");
 
 constexpr uchar kUrgencyNormal = 1;
 constexpr int kPopupWidth = 360;
@@ -45,7 +51,7 @@ void RestackPopups();
 /// wrapped text, up to a third of the screen's height; a longer text scrolls.
 class BalloonPopup final : public QWidget {
  public:
-  BalloonPopup(const QString& title, const QString& text)
+  BalloonPopup(const QString& title, const QString& text, const ReminderActions& actions = {})
       : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus) {
     setObjectName(QString::fromLatin1(kBalloonPopupObjectName));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -73,6 +79,15 @@ class BalloonPopup final : public QWidget {
     text_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     scroll_->setWidget(text_);
     layout->addWidget(scroll_);
+    if (actions.Any()) {
+      buttons_ = new QWidget(this);
+      auto* row = new QHBoxLayout(buttons_);
+      row->setContentsMargins(0, 0, 0, 0);
+      row->addStretch();
+      AddButton(*row, QString::fromLatin1(kSnoozeActionKey), QString::fromLatin1(kSnoozeActionText), actions.snooze);
+      AddButton(*row, QString::fromLatin1(kOpenActionKey), QString::fromLatin1(kOpenActionText), actions.open);
+      layout->addWidget(buttons_);
+    }
     FitToText();
   }
 
@@ -97,7 +112,8 @@ class BalloonPopup final : public QWidget {
   void FitToText() {
     const int inner = kPopupWidth - kMarginLeft - kMarginRight;
     const int titleHeight = title_->heightForWidth(inner);
-    const int chrome = kMarginTop + kSpacing + kMarginBottom + titleHeight;
+    int chrome = kMarginTop + kSpacing + kMarginBottom + titleHeight;
+    if (buttons_ != nullptr) chrome += kSpacing + buttons_->sizeHint().height();
     int textHeight = text_->heightForWidth(inner);
     const QScreen* screen = QGuiApplication::primaryScreen();
     const int cap = screen != nullptr ? screen->availableGeometry().height() / 3 : chrome + textHeight;
@@ -123,8 +139,22 @@ class BalloonPopup final : public QWidget {
     return label;
   }
 
+  /// A button that closes the popup and then runs its action (the action may show other windows).
+  void AddButton(QHBoxLayout& row, const QString& name, const QString& caption, const std::function<void()>& action) {
+    if (!action) return;
+    auto* button = new QPushButton(caption, buttons_);
+    button->setObjectName(name);
+    button->setFocusPolicy(Qt::NoFocus);  // the popup never takes the keyboard from the user's work
+    connect(button, &QPushButton::clicked, this, [this, action] {
+      close();
+      action();
+    });
+    row.addWidget(button);
+  }
+
   QLabel* title_ = nullptr;
   QLabel* text_ = nullptr;
+  QWidget* buttons_ = nullptr;
   QScrollArea* scroll_ = nullptr;
 };
 
@@ -202,7 +232,20 @@ void NotificationRouter::ShowBalloon(const QString& text, const QString& title, 
 }
 
 void NotificationRouter::Deliver(const QString& text, const QString& title, BalloonKind kind, Routed routed) {
-  waiting_.push_back({text, title, kind, std::move(routed)});
+  Enqueue({text, title, kind, std::move(routed)});
+}
+
+void NotificationRouter::ShowReminder(const QString& text, const QString& title, const ReminderActions& actions) {
+  DeliverReminder(text, title, actions, {});
+}
+
+void NotificationRouter::DeliverReminder(const QString& text, const QString& title, ReminderActions actions,
+                                         Routed routed) {
+  Enqueue({text, title, BalloonKind::Reminder, std::move(routed), std::move(actions)});
+}
+
+void NotificationRouter::Enqueue(Balloon balloon) {
+  waiting_.push_back(std::move(balloon));
   SendNext();
 }
 
@@ -212,9 +255,24 @@ void NotificationRouter::SendNext() {
   while (!sending_ && !waiting_.empty()) {
     sending_ = true;
     const Balloon& balloon = waiting_.front();
-    desktop_.Send([text = balloon.text, title = balloon.title, kind = balloon.kind](
-                      bool bodyMarkup) { return BuildDesktopNotification(text, title, kind, bodyMarkup); },
-                  [this](bool delivered) { Finish(delivered); });
+    desktop_.Send(
+        [text = balloon.text, title = balloon.title, kind = balloon.kind, actions = balloon.actions](bool bodyMarkup) {
+          DesktopNotification notification = BuildDesktopNotification(text, title, kind, bodyMarkup);
+          if (actions.Any()) {
+            if (actions.open) {
+              notification.actions << QString::fromLatin1(kOpenActionKey) << QString::fromLatin1(kOpenActionText);
+            }
+            if (actions.snooze) {
+              notification.actions << QString::fromLatin1(kSnoozeActionKey) << QString::fromLatin1(kSnoozeActionText);
+            }
+            notification.onAction = [actions](const QString& key) {
+              if (key == QLatin1String(kOpenActionKey) && actions.open) actions.open();
+              if (key == QLatin1String(kSnoozeActionKey) && actions.snooze) actions.snooze();
+            };
+          }
+          return notification;
+        },
+        [this](bool delivered) { Finish(delivered); });
   }
   pumping_ = false;
 }
@@ -234,7 +292,10 @@ BalloonRoute NotificationRouter::ShowWithoutService(const Balloon& balloon) {
     tray_.ShowTrayMessage(balloon.title, balloon.text, timeout);
     return BalloonRoute::Tray;
   }
-  if (popup_.ShowPopup(NormalizeLineBreaks(balloon.title), NormalizeLineBreaks(balloon.text), timeout)) {
+  const QString title = NormalizeLineBreaks(balloon.title);
+  const QString text = NormalizeLineBreaks(balloon.text);
+  if (balloon.actions.Any() ? popup_.ShowReminderPopup(title, text, balloon.actions)
+                            : popup_.ShowPopup(title, text, timeout)) {
     return BalloonRoute::Popup;
   }
   // Nothing on screen can take it: leave it where a terminal or the session log shows it.
@@ -248,18 +309,44 @@ DesktopNotification NotificationRouter::BuildDesktopNotification(const QString& 
   DesktopNotification notification;
   notification.appName = kApplicationName;
   notification.replacesId = 0;
-  notification.appIcon = kInformationIconName;
+  // The installed icon by its theme name; without an install, the information icon the server surely has.
+  notification.appIcon =
+      QIcon::hasThemeIcon(QLatin1String(kDesktopEntryId)) ? QString::fromLatin1(kDesktopEntryId) : kInformationIconName;
   notification.summary = NormalizeLineBreaks(title);
   const QString body = NormalizeLineBreaks(text);
   notification.body = bodyMarkup ? EscapeNotificationMarkup(body) : body;
   notification.hints.insert(QStringLiteral("urgency"), QVariant::fromValue(kUrgencyNormal));
-  notification.hints.insert(QStringLiteral("desktop-entry"), kApplicationName);
+  notification.hints.insert(QStringLiteral("desktop-entry"), QString::fromLatin1(kDesktopEntryId));
   notification.expireTimeout = BalloonTimeoutMilliseconds(kind);
   return notification;
 }
 
+void NotificationSignalReceiver::ActionInvoked(uint id, const QString& actionKey) {
+  if (actionInvoked) actionInvoked(id, actionKey);
+}
+
+void NotificationSignalReceiver::NotificationClosed(uint id, uint reason) {
+  Q_UNUSED(reason);
+  if (closed) closed(id);
+}
+
 DBusNotificationPort::DBusNotificationPort(QDBusConnection connection, int callTimeoutMilliseconds)
-    : connection_(std::move(connection)), callTimeoutMilliseconds_(callTimeoutMilliseconds) {}
+    : connection_(std::move(connection)), callTimeoutMilliseconds_(callTimeoutMilliseconds) {
+  signals_.actionInvoked = [this](uint id, const QString& actionKey) {
+    const auto handler = actionHandlers_.find(id);
+    if (handler == actionHandlers_.end()) return;  // not ours, or its action already ran
+    const auto onAction = std::move(handler->second);
+    actionHandlers_.erase(handler);
+    onAction(actionKey);
+  };
+  signals_.closed = [this](uint id) { actionHandlers_.erase(id); };
+  if (connection_.isConnected()) {
+    connection_.connect(kService, kObjectPath, kInterface, QStringLiteral("ActionInvoked"), &signals_,
+                        SLOT(ActionInvoked(uint, QString)));
+    connection_.connect(kService, kObjectPath, kInterface, QStringLiteral("NotificationClosed"), &signals_,
+                        SLOT(NotificationClosed(uint, uint)));
+  }
+}
 
 void DBusNotificationPort::Call(const QDBusMessage& call, std::function<void(const QDBusMessage& reply)> onReply) {
   auto* watcher = new QDBusPendingCallWatcher(connection_.asyncCall(call, callTimeoutMilliseconds_), &calls_);
@@ -309,16 +396,34 @@ void DBusNotificationPort::AskCapabilities(Builder build, Done done) {
   });
 }
 
-void DBusNotificationPort::Notify(const DesktopNotification& notification, Done done) {
+void DBusNotificationPort::Notify(const DesktopNotification& built, Done done) {
+  DesktopNotification notification = built;
+  if (!cachedCapabilities_.contains(kActionsCapability)) {
+    // A server without actions would show the action keys as text, or nothing to press.
+    notification.actions.clear();
+    notification.onAction = nullptr;
+  }
   QDBusMessage call = QDBusMessage::createMethodCall(kService, kObjectPath, kInterface, QStringLiteral("Notify"));
   call << notification.appName << QVariant::fromValue(notification.replacesId) << notification.appIcon
        << notification.summary << notification.body << notification.actions << notification.hints
        << QVariant::fromValue(notification.expireTimeout);
-  Call(call, [this, done = std::move(done)](const QDBusMessage& reply) {
+  Call(call, [this, done = std::move(done), onAction = notification.onAction](const QDBusMessage& reply) {
     const bool delivered = reply.type() == QDBusMessage::ReplyMessage;
     if (!delivered) cachedOwner_.clear();  // whoever answers next is asked for its capabilities again
+    if (delivered && onAction && !reply.arguments().isEmpty()) {
+      actionHandlers_[reply.arguments().constFirst().toUInt()] = onAction;
+    }
     done(delivered);
   });
+}
+
+bool WidgetPopupPort::ShowReminderPopup(const QString& title, const QString& text, const ReminderActions& actions) {
+  if (!CanShowWidgets()) return false;
+  auto* popup = new BalloonPopup(title, text, actions);
+  OpenPopups().append(popup);
+  popup->show();
+  RestackPopups();
+  return true;
 }
 
 bool WidgetPopupPort::ShowPopup(const QString& title, const QString& text, int timeoutMilliseconds) {

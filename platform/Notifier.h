@@ -22,6 +22,11 @@
 //
 // A reminder never goes away on its own: it is sent with expire_timeout 0 ("until the user closes
 // it") and its popup stays until clicked. A notice lasts 3000 ms.
+//
+// A reminder may carry two actions, "Snooze 10 minutes" and "Open Almanex". They are offered to a
+// notification service whose capabilities list "actions" (Open Almanex as the "default" action, the
+// one a click on the notification runs), and as two buttons on our popup. Each action runs at most
+// once, on the thread that delivered the balloon.
 
 #include <QDBusConnection>
 #include <QObject>
@@ -31,6 +36,7 @@
 #include <deque>
 #include <functional>
 #include <iosfwd>
+#include <map>
 #include <optional>
 
 namespace almanex {
@@ -45,12 +51,31 @@ inline constexpr int kNoticeTimeoutMilliseconds = 3000;
 /// Longest wait for the answer to any one call to the notification service; the caller does not wait.
 inline constexpr int kNotificationCallTimeoutMilliseconds = 2000;
 
+/// What a reminder's actions do; an empty function is not offered.
+struct ReminderActions {
+  std::function<void()> snooze;
+  std::function<void()> open;
+  bool Any() const { return snooze || open; }
+};
+
+/// The action keys and the texts the user reads on them.
+inline constexpr char kSnoozeActionKey[] = "snooze";
+inline constexpr char kSnoozeActionText[] = "Snooze 10 minutes";
+inline constexpr char kOpenActionKey[] = "default";
+inline constexpr char kOpenActionText[] = "Open Almanex";
+
 /// Shows balloons. The tray icon hands every balloon to one of these; tests install one that records.
 class BalloonSink {
  public:
   virtual ~BalloonSink() = default;
   /// Shows text under title. Never throws; a reminder is never dropped without a trace.
   virtual void ShowBalloon(const QString& text, const QString& title, BalloonKind kind) = 0;
+  /// Shows a reminder that offers `actions` where the way it goes can offer them. By default a plain
+  /// reminder balloon.
+  virtual void ShowReminder(const QString& text, const QString& title, const ReminderActions& actions) {
+    (void)actions;
+    ShowBalloon(text, title, BalloonKind::Reminder);
+  }
 };
 
 /// The arguments of one org.freedesktop.Notifications.Notify call, in order.
@@ -63,6 +88,8 @@ struct DesktopNotification {
   QStringList actions;
   QVariantMap hints;
   int expireTimeout = -1;  ///< milliseconds; 0 never expires
+  /// Not sent: runs with the key of an action the user invoked on this notification (at most once).
+  std::function<void(const QString& actionKey)> onAction;
 };
 
 /// The tray icon as a balloon target.
@@ -95,6 +122,11 @@ class PopupPort {
   virtual ~PopupPort() = default;
   /// Shows a popup; timeoutMilliseconds 0 keeps it until clicked. False when no window can be shown.
   virtual bool ShowPopup(const QString& title, const QString& text, int timeoutMilliseconds) = 0;
+  /// Shows a reminder popup, kept until clicked, with a button for each action. By default without buttons.
+  virtual bool ShowReminderPopup(const QString& title, const QString& text, const ReminderActions& actions) {
+    (void)actions;
+    return ShowPopup(title, text, 0);
+  }
 };
 
 /// Which way a balloon went.
@@ -114,10 +146,16 @@ class NotificationRouter final : public BalloonSink {
   void ShowBalloon(const QString& text, const QString& title, BalloonKind kind) override;
   /// The same; routed (when set) learns which way the balloon went, once it has gone.
   void Deliver(const QString& text, const QString& title, BalloonKind kind, Routed routed);
+  /// Queues a reminder with its actions.
+  void ShowReminder(const QString& text, const QString& title, const ReminderActions& actions) override;
+  /// The same; routed (when set) learns which way the reminder went.
+  void DeliverReminder(const QString& text, const QString& title, ReminderActions actions, Routed routed);
 
-  /// The Notify arguments for a balloon: app_name "Almanex", replaces_id 0, app_icon "dialog-information",
-  /// summary = title, body = text (escaped when bodyMarkup), no actions, hints urgency 1 (normal, a byte)
-  /// and desktop-entry "Almanex", expire_timeout 3000 for a notice and 0 for a reminder.
+  /// The Notify arguments for a balloon: app_name "Almanex", replaces_id 0, app_icon the program's icon
+  /// name when the icon theme has it (installed), else "dialog-information", summary = title, body = text
+  /// (escaped when bodyMarkup), no actions, hints urgency 1 (normal, a byte) and desktop-entry (the desktop
+  /// entry's name, so that servers group the notifications under Almanex), expire_timeout 3000 for a notice
+  /// and 0 for a reminder.
   /// Line breaks become LF in both texts.
   static DesktopNotification BuildDesktopNotification(const QString& text, const QString& title, BalloonKind kind,
                                                       bool bodyMarkup);
@@ -128,7 +166,9 @@ class NotificationRouter final : public BalloonSink {
     QString title;
     BalloonKind kind;
     Routed routed;
+    ReminderActions actions = {};
   };
+  void Enqueue(Balloon balloon);
   /// Hands the first waiting balloon to the service, unless one is there already.
   void SendNext();
   /// The service's answer for the first waiting balloon: done, or on to the next way.
@@ -152,6 +192,17 @@ QString EscapeNotificationMarkup(const QString& text);
 /// CR LF and lone CR become LF: our texts use CR LF, the desktop expects LF.
 QString NormalizeLineBreaks(const QString& text);
 
+/// Receives the signals of the notification service for DBusNotificationPort.
+class NotificationSignalReceiver final : public QObject {
+  Q_OBJECT
+ public:
+  std::function<void(uint id, const QString& actionKey)> actionInvoked;
+  std::function<void(uint id)> closed;
+ public slots:
+  void ActionInvoked(uint id, const QString& actionKey);
+  void NotificationClosed(uint id, uint reason);
+};
+
 /// The notification service on a D-Bus connection, called asynchronously: each call gets an answer or
 /// fails within callTimeoutMilliseconds, through the event loop of the thread that sends.
 /// The capabilities are asked once per service owner: each balloon asks the bus (not the server) who
@@ -162,7 +213,9 @@ class DBusNotificationPort final : public DesktopNotificationPort {
                                 int callTimeoutMilliseconds = kNotificationCallTimeoutMilliseconds);
 
   /// GetNameOwner on the bus, GetCapabilities when the owner is new, then Notify; done(false) as soon
-  /// as one of them fails or times out.
+  /// as one of them fails or times out. Actions are sent only to a server with the "actions"
+  /// capability; their handler runs when that server reports ActionInvoked for the notification's id,
+  /// and is forgotten then or when the server reports the notification closed.
   void Send(Builder build, Done done) override;
 
  private:
@@ -176,6 +229,8 @@ class DBusNotificationPort final : public DesktopNotificationPort {
   int callTimeoutMilliseconds_;
   QString cachedOwner_;  ///< empty: nothing cached
   QStringList cachedCapabilities_;
+  std::map<uint, std::function<void(const QString& actionKey)>> actionHandlers_;  ///< by notification id
+  NotificationSignalReceiver signals_;
   QObject calls_;  ///< parent of the watchers of unanswered calls; destroyed first
 };
 
@@ -185,6 +240,9 @@ class DBusNotificationPort final : public DesktopNotificationPort {
 class WidgetPopupPort final : public PopupPort {
  public:
   bool ShowPopup(const QString& title, const QString& text, int timeoutMilliseconds) override;
+  /// A reminder popup with a button for each action ("Snooze 10 minutes", "Open Almanex", object names
+  /// "snooze" and "default"); a button closes the popup, then runs its action.
+  bool ShowReminderPopup(const QString& title, const QString& text, const ReminderActions& actions) override;
 };
 
 /// Object name of our popup windows, for finding them among the top-level widgets.

@@ -11,12 +11,15 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "base/AtomicFile.h"
+#include "base/CommitLock.h"
 #include "base/TextEncoding.h"
 #include "base/Trace.h"
+#include "base/UserFolders.h"
 
 namespace almanex {
 
@@ -35,7 +38,13 @@ bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
 
 /// The comparison form of a key path or value name: ASCII folded by hand, anything beyond ASCII by
 /// Unicode case folding (names are UTF-8; bytes that are not are compared as they are).
+/// Only the file's first character is a byte-order mark; in a name U+FEFF is a character like any other,
+/// so leading ones are kept out of the Unicode folding (which would drop the first as a mark).
 std::string FoldName(std::string_view name) {
+  constexpr std::string_view kMark = "\xEF\xBB\xBF";
+  std::size_t marks = 0;
+  while (name.substr(marks, kMark.size()) == kMark) marks += kMark.size();
+  if (marks > 0) return std::string(name.substr(0, marks)) + FoldName(name.substr(marks));
   const bool ascii = std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   if (!ascii && IsValidUtf8(name)) {
     const QByteArray folded =
@@ -47,6 +56,11 @@ std::string FoldName(std::string_view name) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return out;
+}
+
+std::string_view TrimTrailingSpaceOrTab(std::string_view text) {
+  while (!text.empty() && IsSpaceOrTab(text.back())) text.remove_suffix(1);
+  return text;
 }
 
 constexpr char kHexDigits[] = "0123456789abcdef";
@@ -164,11 +178,17 @@ struct Section {
   bool visible = false;  // below HKEY_CURRENT_USER
   std::string folded;    // folded key path below the root, when visible
   std::vector<Line> lines;
+  /// Folded value name -> index into lines, for every line that is no comment: a value is found (and a
+  /// file read) without scanning the key's earlier values.
+  std::unordered_map<std::string, std::size_t> values;
 };
 
 struct Store {
   std::vector<std::string> leadingComments;
   std::vector<Section> sections;
+  /// Folded key path -> index into sections, for every visible section: a key is found without
+  /// scanning the file's earlier keys.
+  std::unordered_map<std::string, std::size_t> keys;
 };
 
 struct KeyPath {
@@ -193,33 +213,48 @@ std::optional<KeyPath> NormaliseKeyPath(std::string_view path) {
   return KeyPath{std::string(path), FoldName(path)};
 }
 
-Line* FindValue(Section& section, std::string_view folded) {
-  for (Line& line : section.lines) {
-    if (line.kind != Line::Kind::Comment && line.folded == folded) return &line;
-  }
-  return nullptr;
+const Line* FindValue(const Section& section, const std::string& folded) {
+  const auto found = section.values.find(folded);
+  return found == section.values.end() ? nullptr : &section.lines[found->second];
 }
 
 /// Replaces the value of the same name in place (keeping the name's first spelling, as the registry
 /// does), or appends it.
 void SetValue(Section& section, Line value) {
-  if (Line* existing = FindValue(section, value.folded)) {
-    value.name = std::move(existing->name);
-    *existing = std::move(value);
-  } else {
+  const auto [found, added] = section.values.try_emplace(value.folded, section.lines.size());
+  if (added) {
     section.lines.push_back(std::move(value));
+    return;
   }
+  Line& existing = section.lines[found->second];
+  value.name = std::move(existing.name);
+  existing = std::move(value);
 }
 
-Section* FindSection(Store& store, std::string_view folded) {
-  for (Section& section : store.sections) {
-    if (section.visible && section.folded == folded) return &section;
-  }
-  return nullptr;
+void AddComment(Section& section, std::string text) {
+  Line comment;
+  comment.kind = Line::Kind::Comment;
+  comment.text = std::move(text);
+  section.lines.push_back(std::move(comment));
 }
 
-bool KeyExists(const Store& store, std::string_view folded) {
+Section* FindSection(Store& store, const std::string& folded) {
+  const auto found = store.keys.find(folded);
+  return found == store.keys.end() ? nullptr : &store.sections[found->second];
+}
+
+/// Appends a section; a visible one is entered in the key index, which must not hold its path yet.
+Section& AddSection(Store& store, Section section) {
+  if (section.visible) store.keys.emplace(section.folded, store.sections.size());
+  store.sections.push_back(std::move(section));
+  return store.sections.back();
+}
+
+/// Whether the key or one of its sub-keys holds a section. Called once per open and commit, so the scan
+/// for sub-keys (when the key has no section of its own) keeps reading linear.
+bool KeyExists(const Store& store, const std::string& folded) {
   if (folded.empty()) return true;  // the root itself
+  if (store.keys.count(folded) != 0) return true;
   return std::any_of(store.sections.begin(), store.sections.end(), [&](const Section& section) {
     if (!section.visible || section.folded.size() < folded.size()) return false;
     if (section.folded.compare(0, folded.size(), folded) != 0) return false;
@@ -233,8 +268,7 @@ Section& FindOrAddSection(Store& store, const KeyPath& key) {
   section.header = key.spelled.empty() ? std::string(kRoot) : std::string(kRoot) + "\\" + key.spelled;
   section.visible = true;
   section.folded = key.folded;
-  store.sections.push_back(std::move(section));
-  return store.sections.back();
+  return AddSection(store, std::move(section));
 }
 
 /// Parses the value part after "name=". False when it is not a value line this store understands.
@@ -297,13 +331,10 @@ std::optional<Store> ParseStore(std::string_view bytes, std::size_t& badLine) {
     const std::string_view line = TrimSpaceOrTab(lines[index]);
     if (line.empty()) continue;
     if (line.front() == ';') {
-      Line comment;
-      comment.kind = Line::Kind::Comment;
-      comment.text = std::string(line);
       if (current != nullptr) {
-        current->lines.push_back(std::move(comment));
+        AddComment(*current, std::string(line));
       } else {
-        store.leadingComments.push_back(comment.text);
+        store.leadingComments.emplace_back(line);
       }
       continue;
     }
@@ -332,8 +363,7 @@ std::optional<Store> ParseStore(std::string_view bytes, std::size_t& badLine) {
           continue;
         }
       }
-      store.sections.push_back(std::move(section));
-      current = &store.sections.back();
+      current = &AddSection(store, std::move(section));
       continue;
     }
     if (current == nullptr) {
@@ -359,9 +389,15 @@ std::optional<Store> ParseStore(std::string_view bytes, std::size_t& badLine) {
     if (!rest.empty() && rest.front() != '"' && rest.back() == '\\') {
       // Continued binary data: the following lines belong to the same value.
       joined = std::string(rest);
-      while (!joined.empty() && joined.back() == '\\' && index + 1 < lines.size()) {
+      while (joined.back() == '\\' && index + 1 < lines.size()) {
         joined += '\n';
-        joined += lines[++index];
+        joined += TrimTrailingSpaceOrTab(lines[++index]);
+      }
+      // A continuation on the file's last line has nothing left to continue: the value ends with the
+      // file, and the backslash goes, so that a line written after this value is never read as part of it.
+      if (joined.back() == '\\') {
+        joined.pop_back();
+        joined.resize(TrimTrailingSpaceOrTab(joined).size());
       }
       rest = joined;
     }
@@ -427,7 +463,9 @@ std::string ErrnoText(int error) { return std::strerror(error); }
 /// Reads and parses the store file. A missing file is an empty store.
 LoadResult LoadStore(const std::string& path, Store& store, std::string& reason) {
   store = Store();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK: a FIFO in place of the file would block the open until some program writes into it;
+  // this way the open returns at once and the check below refuses it.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     // A folder of the path that is missing, or is a file, means the store cannot exist there yet.
     if (errno == ENOENT || errno == ENOTDIR) return LoadResult::Missing;
@@ -485,16 +523,7 @@ void TraceRefusal(std::string_view operation, const std::string& path, const std
 // -----------------------------------------------------------------------------------------------------
 
 std::string CurrentUserRegistryPath() {
-  std::string base;
-  const char* configHome = std::getenv("XDG_CONFIG_HOME");
-  if (configHome != nullptr && configHome[0] == '/') {
-    base = configHome;
-  } else {
-    const char* home = std::getenv("HOME");
-    base = std::string(home != nullptr ? home : "") + "/.config";
-  }
-  while (base.size() > 1 && base.back() == '/') base.pop_back();
-  return base + "/Quorvel/Almanex/registry.reg";
+  return XdgBaseFolder("XDG_CONFIG_HOME", ".config") + "/Quorvel/Almanex/registry.reg";
 }
 
 // -----------------------------------------------------------------------------------------------------
@@ -505,6 +534,9 @@ struct RegistryKey::State {
   bool mustCreate = false;    // opened with create on a key that did not exist yet
   Store snapshot;             // the file at open, with this key's writes applied, for reads
   std::vector<Line> pending;  // the writes, replayed on a fresh read at commit
+  // Held from the open (when the store's folder exists then) to the commit: another process's commit
+  // cannot fall between what the key read and what it writes.
+  CommitLock lock;
 };
 
 RegistryKey::RegistryKey() = default;
@@ -525,6 +557,9 @@ RegistryStatus RegistryKey::Open(std::string_view keyPath, bool create, const st
   std::optional<KeyPath> key = NormaliseKeyPath(keyPath);
   if (!key) return RegistryStatus::InvalidName;
   auto state = std::make_unique<State>();
+  // Without it (no folder yet, or another process's commit that did not end in time) the key still
+  // reads; its commit then takes the lock itself.
+  state->lock = CommitLock::Acquire(storePath, kCommitLockWait);
   std::string reason;
   if (LoadStore(storePath, state->snapshot, reason) == LoadResult::Unreadable) {
     TraceRefusal("OpenKey", storePath, reason, "the file is neither read nor written");
@@ -597,9 +632,20 @@ RegistryStatus RegistryKey::Close() {
   const std::unique_ptr<State> state = std::move(state_);
   if (state->pending.empty() && !state->mustCreate) return RegistryStatus::Ok;
   try {
-    // Start again from the file as it is now, so that writes committed since the open survive.
-    Store store;
     std::string reason;
+    if (!state->lock.Held()) {
+      // The lock is taken on the store's folder, which the first commit creates.
+      const std::size_t slash = state->storePath.rfind('/');
+      if (slash != std::string::npos && slash > 0) CreateFolderChain(state->storePath.substr(0, slash), 0700);
+      state->lock = CommitLock::Acquire(state->storePath, kCommitLockWait, &reason);
+      if (!state->lock.Held()) {
+        TraceRefusal("CloseKey", state->storePath, reason, "the writes are dropped and the file is left unchanged");
+        return RegistryStatus::WriteFailed;
+      }
+    }
+    // Start again from the file as it is now, so that writes committed since the open by a program that
+    // takes no lock (a hand edit) survive.
+    Store store;
     if (LoadStore(state->storePath, store, reason) == LoadResult::Unreadable) {
       TraceRefusal("CloseKey", state->storePath, reason, "the writes are dropped and the file is left unchanged");
       return RegistryStatus::Unreadable;

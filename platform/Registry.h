@@ -19,16 +19,22 @@
 // and holds one value per line. A DWORD is "dword:" and eight hexadecimal digits (one to eight are read).
 // The empty value name, the key's default value, is written as @. Values of other types (hex:, hex(2):,
 // ...), ';' comment lines and sections under other roots are kept as they are but cannot be read: reading
-// one fails as a wrong type would.
+// one fails as a wrong type would. Such a value continues on the next line after a trailing backslash; a
+// backslash on the file's last line continues nothing and is dropped. A U+FEFF is a byte-order mark only
+// as the file's first character; in a name it is part of the name.
 //
 // A file written under a Windows code page (not valid UTF-8 as a whole) is read as Windows-1252 and
-// rewritten as UTF-8. A file that cannot be read or does not parse makes every open fail with
+// rewritten as UTF-8. A file that cannot be read, is not a regular file (a folder, a FIFO: refused at
+// once, without waiting for a writer) or does not parse makes every open fail with
 // `RegistryStatus::Unreadable`, and nothing is written into it: a write never destroys data it could not
 // understand. Each such refusal sends a trace line from "Registry".
 //
 // Writes are buffered in the open key and committed by `Close` (or the destructor) with one atomic
-// replace of the file by WriteFileAtomically (base/AtomicFile.h). The commit re-reads the file first, so
-// two keys open at the same time do not undo each other's writes. A missing folder chain is created with
+// replace of the file by WriteFileAtomically (base/AtomicFile.h). An open key holds the commit lock
+// (base/CommitLock.h) from its open to its commit, so that another process's commit never falls between
+// what the key read and what it writes; a commit that cannot take the lock within kCommitLockWait writes
+// nothing and gives `WriteFailed`. The commit re-reads the file first, so two keys open at the same time
+// and a hand edit made meanwhile do not undo each other's writes. A missing folder chain is created with
 // mode 0700; a new file gets mode 0600; everything else (kept mode and owner, symbolic links, refusal of
 // a read-only file) is the writer's one behaviour.
 

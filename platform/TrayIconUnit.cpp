@@ -1,5 +1,7 @@
 #include "TrayIconUnit.h"
 
+#include "ApplicationIdentity.h"
+
 #include <QColor>
 #include <QCursor>
 #include <QDBusConnection>
@@ -132,6 +134,11 @@ void TTrayIcon::ShowBalloon(const QString& text, const QString& title, BalloonKi
                          LeftCodePoints(title, kBalloonTitleMaxCharacters), kind);
 }
 
+void TTrayIcon::ShowReminder(const QString& text, const QString& title, const ReminderActions& actions) {
+  Balloons().ShowReminder(LeftCodePoints(text, kBalloonTextMaxCharacters),
+                          LeftCodePoints(title, kBalloonTitleMaxCharacters), actions);
+}
+
 void TTrayIcon::DeleteIcon() {
   if (owner_.isNull()) return;
   icon_->hide();
@@ -177,6 +184,8 @@ QIcon TTrayIcon::BuiltInIcon() {
   for (const int side : {16, 22, 24, 32, 48, 64, 128}) drawn.addPixmap(DrawCalendarPage(side));
   return drawn;
 }
+
+QIcon TTrayIcon::ApplicationIcon() { return QIcon::fromTheme(QLatin1String(kDesktopEntryId), BuiltInIcon()); }
 
 void TTrayIcon::OnActivated(QSystemTrayIcon::ActivationReason reason) {
   switch (reason) {

@@ -76,6 +76,8 @@ class TTrayIcon final : public QObject, public BalloonSink {
   /// Shows a balloon: text cut to 255 characters, title to 63; information icon; a notice lasts
   /// 3000 ms, a reminder stays until dismissed. The tip is not touched. Delivery: Notifier.h.
   void ShowBalloon(const QString& text, const QString& title, BalloonKind kind = BalloonKind::Notice) override;
+  /// Shows a reminder with its actions, cut like any balloon.
+  void ShowReminder(const QString& text, const QString& title, const ReminderActions& actions) override;
   /// Removes the icon from the tray.
   void DeleteIcon();
 
@@ -112,6 +114,9 @@ class TTrayIcon final : public QObject, public BalloonSink {
   /// A calendar-page icon drawn at run time (16 to 128 pixels), for windows and trays without an icon of
   /// their own.
   static QIcon BuiltInIcon();
+  /// The program's icon from the icon theme by its installed name, the built-in picture when the theme
+  /// has none (a staged or portable tree).
+  static QIcon ApplicationIcon();
 
  signals:
   void DoubleClicked();

@@ -44,21 +44,22 @@ void FindNextReminder(const IniFile& file, DateTime now, const FormatSettings& s
   // The moment to beat: the end of today, then the best taken so far. A candidate must be strictly
   // earlier, so of equal moments the section first in the file stays.
   std::int64_t bound = WholeMilliseconds(next.dtRemindTime);
-  for (const std::string& section : file.SectionNames()) {
-    if (!IsEventSection(section)) continue;
-    if (file.ReadBool(section, keys::kReminded, false)) continue;
-    if (!IsReminderDue(file, section, today, now, settings)) continue;
+  // The names are visited in place, not copied: a file of many events costs no list of their names.
+  file.ForEachSectionName([&](std::string_view section) {
+    if (!IsEventSection(section)) return;
+    if (file.ReadBool(section, keys::kReminded, false)) return;
+    if (!IsReminderDue(file, section, today, now, settings)) return;
     // Without a readable RemindTime the moment is now, so a due event shows at the next tick.
     const DateTime remind = today + TimeOf(file.ReadTime(section, keys::kRemindTime, now, settings));
-    if (WholeMilliseconds(remind) >= bound) continue;
+    if (WholeMilliseconds(remind) >= bound) return;
 
     next.bFound = true;
     next.dtRemindTime = remind;
-    ReadReminderEvent(file, section, now, settings, next, way);
+    ReadReminderEvent(file, std::string(section), now, settings, next, way);
     bound = WholeMilliseconds(remind);
     TraceLazy(kReminderTraceSource,
               [&] { return "SearchNextReminder: find a reminder. theNextReminder.strTitle: " + next.strTitle; });
-  }
+  });
 }
 
 void ReadReminderEvent(const IniFile& file, const std::string& section, DateTime now, const FormatSettings& settings,
@@ -85,6 +86,38 @@ void ReadReminderEvent(const IniFile& file, const std::string& section, DateTime
   way.RemindOfSeconds = file.ReadBool(section, keys::kRemindOfSeconds, true);
   way.LastSentence = DisplayText(file.ReadString(section, keys::kLastSentence, ""));
   way.FirstSentence = DisplayText(file.ReadString(section, keys::kFirstSentence, ""));
+}
+
+std::vector<MissedReminder> FindMissedReminders(const IniFile& file, DateTime since, DateTime before, DateTime now,
+                                                const FormatSettings& settings) {
+  std::vector<MissedReminder> missed;
+  const std::int64_t first = WholeMilliseconds(since);
+  const std::int64_t end = WholeMilliseconds(before);
+  if (first >= end) return missed;
+
+  // Each section's pattern and remind time are read once; the days are tested on them.
+  struct Candidate {
+    std::string section;
+    RecurrencePattern pattern;
+    DateTime remindTime;
+  };
+  std::vector<Candidate> candidates;
+  for (const std::string& section : file.SectionNames()) {
+    if (!IsEventSection(section)) continue;
+    candidates.push_back({section, ReadRecurrencePattern(file, section, now, settings),
+                          TimeOf(file.ReadTime(section, event_keys::kRemindTime, 0, settings))});
+  }
+  for (std::int64_t day = DayNumber(since); day <= DayNumber(before); ++day) {
+    const DateTime midnight = static_cast<DateTime>(day);
+    for (const Candidate& candidate : candidates) {
+      const std::int64_t moment = WholeMilliseconds(midnight + candidate.remindTime);
+      if (moment < first || moment >= end) continue;
+      if (!IsDue(candidate.pattern, midnight, settings)) continue;
+      missed.push_back({midnight + candidate.remindTime, candidate.section,
+                        DisplayText(file.ReadString(candidate.section, event_keys::kTitle, ""))});
+    }
+  }
+  return missed;
 }
 
 }  // namespace almanex

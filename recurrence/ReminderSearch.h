@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "datetime/DateTime.h"
 #include "datetime/DateTimeUnit.h"
@@ -47,5 +48,22 @@ void FindNextReminder(const IniFile& file, DateTime now, const FormatSettings& s
 /// dtRemindTime are left alone. Reads only.
 void ReadReminderEvent(const IniFile& file, const std::string& section, DateTime now, const FormatSettings& settings,
                        TNextReminder& next, TReminderWay& way);
+
+/// One reminder day that passed while nothing showed reminders.
+struct MissedReminder {
+  DateTime remindMoment = 0;  ///< the day at the time of day of its RemindTime
+  std::string section;        ///< as it stands in the file
+  std::string title;          ///< display text
+};
+
+/// The reminders that fell due in [since, before): for every event section and every day from the date
+/// of `since` to the day before `before`, in that order (days ascending, sections in file order), each
+/// day that its pattern makes a reminder day and whose remind moment (the day plus the time of day of
+/// `RemindTime`, midnight when it has none) is neither earlier than `since` nor at or after `before`.
+/// `Reminded` marks play no part: they only speak of the last day the scheduler ran. `now` stands for a
+/// missing RPStartDate, RPEndDate or RPOnceDate, as in the due test. Reads only; nothing when `since`
+/// is not earlier than `before`.
+std::vector<MissedReminder> FindMissedReminders(const IniFile& file, DateTime since, DateTime before, DateTime now,
+                                                const FormatSettings& settings);
 
 }  // namespace almanex

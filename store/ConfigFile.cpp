@@ -1,7 +1,9 @@
 #include "ConfigFile.h"
 
 #include "base/Ascii.h"
+#include "base/AtomicFile.h"
 #include "base/TextEncoding.h"
+#include "base/UserFolders.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -35,7 +37,7 @@ std::size_t EventNumber(std::string_view name, std::size_t limit) {
 
 }  // namespace
 
-std::string ConfigFilePathFor(std::string_view executablePath) {
+std::string PortableConfigFilePathFor(std::string_view executablePath) {
   // The executable's folder without its trailing '/', the root keeping it ...
   const std::size_t slash = executablePath.rfind('/');
   std::string_view folder;
@@ -57,16 +59,34 @@ std::string ExecutablePath() {
   return error ? std::string() : path.string();
 }
 
-std::string ConfigFilePath() { return ConfigFilePathFor(ExecutablePath()); }
+std::string ConfigFilePathFor(std::string_view executablePath) {
+  std::string portable = PortableConfigFilePathFor(executablePath);
+  const std::string folder = portable.substr(0, portable.size() - std::string_view("/Config.INI").size());
+  struct stat info {};
+  if (::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return portable;
+  const std::string dataHome = XdgBaseFolder("XDG_DATA_HOME", ".local/share");
+  return dataHome.empty() ? std::string() : dataHome + "/Almanex/Config.INI";
+}
+
+std::string ConfigFilePath() {
+  const std::string executable = ExecutablePath();
+  std::string path = ConfigFilePathFor(executable);
+  if (!path.empty() && path != PortableConfigFilePathFor(executable)) {
+    // The user's data folder: private, as the base directory rules ask of folders a program creates.
+    CreateFolderChain(path.substr(0, path.rfind('/')), 0700);
+  }
+  return path;
+}
 
 bool EnsureFileExists(const std::string& path) {
   struct stat info;
   if (::stat(path.c_str(), &info) == 0) return S_ISREG(info.st_mode);
   if (errno != ENOENT) return false;
-  // Without O_EXCL a dangling symbolic link gets its target created; O_NONBLOCK keeps a FIFO that
-  // appears meanwhile from blocking.
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
-  if (fd < 0) return false;
+  // O_EXCL creates the name itself and never follows a symbolic link, so the target of a dangling link
+  // is never created (the atomic writer refuses such a link as well); O_NONBLOCK keeps a FIFO that
+  // appears meanwhile from blocking. A file that another program created meanwhile is taken as it is.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NONBLOCK, 0666);
+  if (fd < 0) return errno == EEXIST && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
   const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
   return ::close(fd) == 0 && regular;
 }

@@ -7,15 +7,22 @@
 
 namespace almanex {
 
-/// Config/Config.INI one level above the executable's folder:
+/// Config/Config.INI one level above the executable's folder, the portable layout:
 /// /opt/almanex/bin/almanex -> /opt/almanex/Config/Config.INI, /almanex -> /Config/Config.INI.
+std::string PortableConfigFilePathFor(std::string_view executablePath);
+/// Where the data file lives for an executable: the portable path while its Config folder exists (a staged
+/// tree, a copy on a USB stick); otherwise, as for an install into /usr/bin whose /usr/Config no user can
+/// write, Almanex/Config.INI in the user's data folder ($XDG_DATA_HOME, default ~/.local/share). Empty when
+/// the Config folder is missing and no home folder is known.
 std::string ConfigFilePathFor(std::string_view executablePath);
-/// The same for the running executable (/proc/self/exe), recomputed on every call.
+/// The same for the running executable (/proc/self/exe), recomputed on every call. In the user's data
+/// folder, the Almanex folder is created (0700) when missing, so that the file can be created there.
 std::string ConfigFilePath();
 /// The running executable's full path.
 std::string ExecutablePath();
 
-/// Creates an empty file when none exists. The folder is never created. False when the file is
+/// Creates an empty file when none exists. The folder is never created here, nor the target of a dangling
+/// symbolic link (false). False when the file is
 /// missing and cannot be created; the caller then shows FailToCreateFileMessage and writes nothing.
 bool EnsureFileExists(const std::string& path);
 /// "Fail to create file <path>.\rPlease make sure the disk is not full or corrupted."

@@ -7,29 +7,33 @@
 
 namespace almanex {
 
-EventList LoadEventList(const IniFile& file, DateTime now, const FormatSettings& settings) {
+EventRow ReadEventRow(const IniFile& file, std::string_view section, DateTime now, const FormatSettings& settings) {
   namespace keys = event_keys;
+  EventRow row;
+  row.title = DisplayText(file.ReadString(section, keys::kTitle, ""));
+  if (file.ReadBool(section, keys::kDateChecked, true)) {
+    row.dateText = FormatShortDate(file.ReadDate(section, keys::kDate, now, settings), settings);
+  }
+  if (file.ReadBool(section, keys::kTimeChecked, true)) {
+    row.timeText = FormatLongTime(file.ReadTime(section, keys::kTime, now, settings), settings);
+  }
+  row.typeDesc = DisplayText(file.ReadString(section, keys::kTypeDesc, ""));
+  row.foreColor = file.ReadInteger(section, keys::kForeGroundColor, kColorBlack);
+  row.backColor = file.ReadInteger(section, keys::kBackGroundColor, kColorWindow);
+  // The span counts to what the row shows, read back from its own texts: a time counts at the
+  // precision the long time format shows, and a row without a date counts from today.
+  if (!IsAllSpaceOrTab(row.dateText)) row.date = ParseShortDate(row.dateText, settings, DecodeDate(now).year());
+  if (!IsAllSpaceOrTab(row.timeText)) row.timeOfDay = TimeOf(ParseLongTime(row.timeText, settings).value_or(0));
+  row.section = section;
+  return row;
+}
+
+EventList LoadEventList(const IniFile& file, DateTime now, const FormatSettings& settings) {
   EventList list;
   for (std::string& section : file.SectionNames()) {
     if (!IsEventSection(section)) continue;
-    EventRow row;
-    row.title = DisplayText(file.ReadString(section, keys::kTitle, ""));
-    if (file.ReadBool(section, keys::kDateChecked, true)) {
-      row.dateText = FormatShortDate(file.ReadDate(section, keys::kDate, now, settings), settings);
-    }
-    if (file.ReadBool(section, keys::kTimeChecked, true)) {
-      row.timeText = FormatLongTime(file.ReadTime(section, keys::kTime, now, settings), settings);
-    }
-    row.typeDesc = DisplayText(file.ReadString(section, keys::kTypeDesc, ""));
-    row.foreColor = file.ReadInteger(section, keys::kForeGroundColor, kColorBlack);
-    row.backColor = file.ReadInteger(section, keys::kBackGroundColor, kColorWindow);
-    // The span counts to what the row shows, read back from its own texts: a time counts at the
-    // precision the long time format shows, and a row without a date counts from today.
-    if (!IsAllSpaceOrTab(row.dateText)) row.date = ParseShortDate(row.dateText, settings, DecodeDate(now).year());
-    if (!IsAllSpaceOrTab(row.timeText)) row.timeOfDay = TimeOf(ParseLongTime(row.timeText, settings).value_or(0));
-    row.section = section;
+    list.rows.push_back(ReadEventRow(file, section, now, settings));
     list.eventSections.push_back(std::move(section));
-    list.rows.push_back(std::move(row));
   }
   list.nextEventName = NextEventName(list.eventSections);
   return list;

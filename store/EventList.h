@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "IniFile.h"
@@ -39,6 +40,8 @@ struct EventList {
 
 /// Reads the event sections of the open file. `now` gives the defaults of Date and Time.
 EventList LoadEventList(const IniFile& file, DateTime now, const FormatSettings& settings);
+/// One row of LoadEventList: the event section `section` of the open file.
+EventRow ReadEventRow(const IniFile& file, std::string_view section, DateTime now, const FormatSettings& settings);
 /// The moment a row's span counts to: its date (today when none) at its time.
 DateTime SpanTarget(const EventRow& row, DateTime now);
 /// Runs the span calculation between now and the row's moment into `record`; the failure message

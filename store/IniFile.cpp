@@ -1,6 +1,7 @@
 #include "IniFile.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@
 
 #include "FileFormats.h"
 #include "base/Ascii.h"
+#include "base/Trace.h"
 #include "datetime/DateFormat.h"
 #include "store/IniScanner.h"
 
@@ -106,9 +108,11 @@ std::uint64_t HashName(std::string_view name) {
   return hash;
 }
 
+/// The key of a name in the pending writes' index. It folds as SameName compares (a NUL as a blank), so that
+/// a name listed from the file, NULs and all, finds the writes made under it (which hold blanks instead).
 std::string FoldedName(std::string_view name) {
   std::string folded(name);
-  for (char& c : folded) c = ToLowerAscii(c);
+  for (char& c : folded) c = FoldName(c);
   return folded;
 }
 
@@ -222,6 +226,12 @@ std::string_view LineBreakOf(std::string_view bytes);
 
 // The parsed file: its bytes in one buffer and a compact index of offsets into them. Nothing is
 // allocated per key; names and values are handed out as views into the buffer.
+//
+// A read-only snapshot maps the file instead (IniFile::ReadOnlyMapped): the parse indexes the sections
+// only, and the keys of a section are indexed when it is read, as far as the reads need. Pages of the
+// file more than kResidentWindow behind the section being read are given back (MADV_DONTNEED): they
+// stay in the page cache, and a view into them stays valid (a later access maps them again), but they
+// no longer count in the reader's resident size.
 struct detail::IniSnapshot {
   struct KeyLine {
     std::uint32_t keyStart;  // the key's first byte: the line's first byte that is no blank or NUL
@@ -242,31 +252,73 @@ struct detail::IniSnapshot {
   };
 
   SnapshotBytes bytes;
+  /// What the index points into: bytes, or the mapping of a read-only snapshot.
+  const char* data = nullptr;
+  std::uint32_t size = 0;
   FileIdentity identity;
   /// The file exists but could not be read (no permission, a folder, too large): it lists as empty
   /// and is never replaced, so what it holds cannot be lost.
   bool unreadable = false;
   std::vector<Section> sections;
   std::vector<KeyLine, LargeBufferAllocator<KeyLine>> keys;
-  std::vector<std::uint32_t> table;  // open addressing over first sections: index + 1, 0 when empty
+  std::vector<std::uint32_t> table;   // open addressing over first sections: index + 1, 0 when empty
+  std::vector<std::uint64_t> hashes;  // HashName of each section's name, measured by the parse
 
-  std::string_view Text() const { return std::string_view(bytes.data(), bytes.size()); }
+  // The read-only mapping (mapped is null otherwise).
+  static constexpr std::size_t kResidentWindow = std::size_t{4} << 20;
+  void* mapped = nullptr;
+  std::size_t mappedSize = 0;
+  /// The keys of one section only: keyedSection's, indexed on demand.
+  bool lazyKeys = false;
+  mutable std::uint32_t keyedSection = kNoIndex;
+  mutable std::vector<KeyLine> sectionKeys;
+  /// Pages before this offset have been given back.
+  mutable std::size_t residentFrom = 0;
+
+  IniSnapshot() = default;
+  IniSnapshot(const IniSnapshot&) = delete;
+  IniSnapshot& operator=(const IniSnapshot&) = delete;
+  ~IniSnapshot() {
+    if (mapped != nullptr) ::munmap(mapped, mappedSize);
+  }
+
+  /// Points the index at the bytes read into the buffer.
+  void UseBuffer() {
+    data = bytes.data();
+    size = static_cast<std::uint32_t>(bytes.size());
+  }
+
+  /// A read of the mapping is about to start at offset: the pages more than kResidentWindow behind it
+  /// are given back. A read behind the given-back part moves it back there.
+  void Touch(std::size_t offset) const {
+    if (mapped == nullptr) return;
+    static const std::size_t kPage = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    const std::size_t page = offset / kPage * kPage;
+    if (page < residentFrom) {
+      residentFrom = page;
+    } else if (page - residentFrom >= kResidentWindow) {
+      ::madvise(static_cast<char*>(mapped) + residentFrom, page - residentFrom, MADV_DONTNEED);
+      residentFrom = page;
+    }
+  }
+
+  std::string_view Text() const { return std::string_view(data, size); }
   /// Bytes of the buffer; the index's offsets and lengths always lie within it.
   std::string_view View(std::uint32_t start, std::uint32_t length) const {
-    return std::string_view(bytes.data() + start, length);
+    return std::string_view(data + start, length);
   }
   std::string_view Name(const Section& section) const { return View(section.nameStart, section.nameLength); }
   std::string_view KeyOf(const KeyLine& line) const { return View(line.keyStart, line.keyLength); }
   /// The entry's first '=': after the key's end only blanks and NULs stand before it.
   std::uint32_t EqualsOf(const KeyLine& line) const {
     std::uint32_t equals = line.keyStart + line.keyLength;
-    while (bytes[equals] != '=') ++equals;
+    while (data[equals] != '=') ++equals;
     return equals;
   }
   /// The first byte of the entry's line: before the key stand only blanks and NULs.
   std::uint32_t LineStartOf(const KeyLine& line) const {
     std::uint32_t start = line.keyStart;
-    while (start > 0 && IsBlankOrNul(bytes[start - 1])) --start;
+    while (start > 0 && IsBlankOrNul(data[start - 1])) --start;
     return start;
   }
   std::uint32_t LineEndOf(const KeyLine& line) const { return line.lineEnd; }
@@ -277,18 +329,19 @@ struct detail::IniSnapshot {
   }
   /// The offset after the line break that ends at lineEnd.
   std::uint32_t NextLine(std::uint32_t lineEnd) const {
-    if (lineEnd >= bytes.size()) return lineEnd;
-    if (bytes[lineEnd] == '\r' && lineEnd + 1 < bytes.size() && bytes[lineEnd + 1] == '\n') return lineEnd + 2;
+    if (lineEnd >= size) return lineEnd;
+    if (data[lineEnd] == '\r' && lineEnd + 1 < size && data[lineEnd + 1] == '\n') return lineEnd + 2;
     return lineEnd + 1;
   }
 
   std::uint32_t FindSection(std::string_view name) const {
     if (table.empty()) return kNoIndex;
     const std::size_t mask = table.size() - 1;
-    for (std::size_t slot = HashName(name) & mask;; slot = (slot + 1) & mask) {
+    const std::uint64_t hash = HashName(name);
+    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
       const std::uint32_t entry = table[slot];
       if (entry == 0) return kNoIndex;
-      if (SameName(Name(sections[entry - 1]), name)) return entry - 1;
+      if (hashes[entry - 1] == hash && SameName(Name(sections[entry - 1]), name)) return entry - 1;
     }
   }
 
@@ -296,9 +349,10 @@ struct detail::IniSnapshot {
   /// by the length of their name alone, which the parse has already measured.
   const KeyLine* FindKey(std::uint32_t section, std::string_view key) const {
     const Section& entry = sections[section];
-    const char* data = bytes.data();
-    const KeyLine* const end = keys.data() + entry.firstKey + entry.keyCount;
-    for (const KeyLine* line = keys.data() + entry.firstKey; line != end; ++line) {
+    const KeyLine* line = keys.data() + entry.firstKey;
+    const KeyLine* end = line + entry.keyCount;
+    if (lazyKeys) return FindKeyLazily(section, key);
+    for (; line != end; ++line) {
       if (line->keyLength != key.size()) continue;
       if (SameName(std::string_view(data + line->keyStart, key.size()), key)) return line;
     }
@@ -342,16 +396,111 @@ struct detail::IniSnapshot {
 
   void Parse();
   void BuildTable();
+  /// Indexes the header line that starts at lineStart (its '[' at first); the offset after it.
+  std::uint32_t AddSection(std::uint32_t lineStart, std::uint32_t first);
+  /// The parse of a read-only snapshot: the section headers from position on, no keys.
+  void ParseHeaders(std::uint32_t position);
+  /// FindKey of a read-only snapshot: the section's keys indexed so far, then its lines scanned on
+  /// (and indexed) up to the key, so that keys after the last one a reader asks for are never scanned.
+  const KeyLine* FindKeyLazily(std::uint32_t section, std::string_view key) const;
+  /// Where the scan of keyedSection's lines stopped.
+  mutable std::uint32_t scannedTo = 0;
 };
 
+std::uint32_t detail::IniSnapshot::AddSection(std::uint32_t lineStart, std::uint32_t first) {
+  const std::uint32_t lineEnd = FindLineBreak(data, first, size);
+  const std::uint32_t bodyStart = AfterLineBreak(data, lineEnd, size);
+  // The name runs to the line's last ']'; a header without one names the rest of the line.
+  std::uint32_t close = lineEnd;
+  while (close > first + 1 && data[close - 1] != ']') --close;
+  const std::uint32_t nameEnd = close > first + 1 ? close - 1 : lineEnd;
+  const std::string_view name = TrimName(std::string_view(data + first + 1, nameEnd - first - 1));
+  if (!sections.empty()) sections.back().end = lineStart;
+  hashes.push_back(HashName(name));
+  Touch(bodyStart);
+  sections.push_back(Section{lineStart, static_cast<std::uint32_t>(name.data() - data),
+                             static_cast<std::uint32_t>(name.size()), bodyStart, size,
+                             static_cast<std::uint32_t>(keys.size()), 0, 0});
+  return bodyStart;
+}
+
+void detail::IniSnapshot::ParseHeaders(std::uint32_t position) {
+  const std::uint32_t start = position;
+  // A header is a line whose first byte that is no space or tab is '[': the '[' bytes are found with
+  // memchr, and each is a header when only spaces and tabs stand between it and a line break (or the
+  // start). Every other line is left to FindKeyLazily.
+  while (position < size) {
+    const void* found = std::memchr(data + position, '[', size - position);
+    if (found == nullptr) break;
+    const auto bracket = static_cast<std::uint32_t>(static_cast<const char*>(found) - data);
+    std::uint32_t lineStart = bracket;
+    while (lineStart > start && IsSpaceOrTab(data[lineStart - 1])) --lineStart;
+    if (lineStart == start || data[lineStart - 1] == '\n' || data[lineStart - 1] == '\r') {
+      position = AddSection(lineStart, bracket);
+    } else {
+      position = bracket + 1;
+    }
+  }
+}
+
+const detail::IniSnapshot::KeyLine* detail::IniSnapshot::FindKeyLazily(std::uint32_t index,
+                                                                       std::string_view key) const {
+  const Section& section = sections[index];
+  if (keyedSection != index) {
+    Touch(section.headerStart);
+    sectionKeys.clear();
+    keyedSection = index;
+    scannedTo = section.bodyStart;
+  }
+  const auto matches = [&](const KeyLine& line) {
+    return line.keyLength == key.size() && SameName(std::string_view(data + line.keyStart, key.size()), key);
+  };
+  for (const KeyLine& line : sectionKeys) {
+    if (matches(line)) return &line;
+  }
+  // The lines not yet scanned, found as Parse finds entries; the first entry of the key wins.
+  std::uint32_t position = scannedTo;
+  while (position < section.end) {
+    std::uint32_t first = position;
+    if (static_cast<unsigned char>(data[position]) <= ' ') {
+      while (first < size && IsSpaceOrTab(data[first])) ++first;
+      if (first == size) {
+        position = section.end;
+        break;
+      }
+    }
+    std::uint32_t keyStart = first;
+    while (keyStart < size && IsBlankOrNul(data[keyStart])) ++keyStart;
+    if (data[first] == ';') {
+      position = AfterLineBreak(data, FindLineBreak(data, first, size), size);
+      continue;
+    }
+    const EntryScan line = ScanEntryLine(data, keyStart, size);
+    position = line.nextLine;
+    if (line.equals == line.lineEnd) continue;
+    std::uint32_t keyEnd = line.equals;
+    while (keyEnd > keyStart && IsBlankOrNul(data[keyEnd - 1])) --keyEnd;
+    sectionKeys.push_back(KeyLine{keyStart, keyEnd - keyStart, line.lineEnd});
+    if (matches(sectionKeys.back())) {
+      scannedTo = position;
+      return &sectionKeys.back();
+    }
+  }
+  scannedTo = position;
+  return nullptr;
+}
+
 void detail::IniSnapshot::Parse() {
-  const char* data = bytes.data();
-  const std::uint32_t size = static_cast<std::uint32_t>(bytes.size());
   std::uint32_t position = (size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) ? 3 : 0;
-  keys.reserve(size / 16 + 8);  // entry lines are longer than 16 bytes; untouched capacity costs nothing
+  if (!lazyKeys) keys.reserve(size / 16 + 8);  // entry lines are longer than 16 bytes; untouched capacity costs nothing
   // An event section takes some 600 bytes. Room for one per 256 bytes spares the copies (and the fresh
   // pages) of growing one step at a time; a file of smaller sections grows the vector as usual.
   sections.reserve(size / 256 + 8);
+  if (lazyKeys) {
+    ParseHeaders(position);
+    BuildTable();
+    return;
+  }
   Section* current = nullptr;
   // One line per turn: position is always the first byte of a line.
   while (position < size) {
@@ -367,17 +516,7 @@ void detail::IniSnapshot::Parse() {
     }
     const char lead = data[first];
     if (lead == '[') {
-      const std::uint32_t lineEnd = FindLineBreak(data, first, size);
-      position = AfterLineBreak(data, lineEnd, size);
-      // The name runs to the line's last ']'; a header without one names the rest of the line.
-      std::uint32_t close = lineEnd;
-      while (close > first + 1 && data[close - 1] != ']') --close;
-      const std::uint32_t nameEnd = close > first + 1 ? close - 1 : lineEnd;
-      const std::string_view name = TrimName(std::string_view(data + first + 1, nameEnd - first - 1));
-      if (current != nullptr) current->end = lineStart;
-      sections.push_back(Section{lineStart, static_cast<std::uint32_t>(name.data() - data),
-                                 static_cast<std::uint32_t>(name.size()), position, size,
-                                 static_cast<std::uint32_t>(keys.size()), 0, 0});
+      position = AddSection(lineStart, first);
       current = &sections.back();
       continue;
     }
@@ -405,15 +544,17 @@ void detail::IniSnapshot::BuildTable() {
   table.assign(capacity, 0);
   const std::size_t mask = capacity - 1;
   for (std::uint32_t index = 0; index < sections.size(); ++index) {
-    const std::string_view name = Name(sections[index]);
-    for (std::size_t slot = HashName(name) & mask;; slot = (slot + 1) & mask) {
+    const std::uint64_t hash = hashes[index];
+    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
       const std::uint32_t entry = table[slot];
       if (entry == 0) {
         table[slot] = index + 1;
         sections[index].first = index;
         break;
       }
-      if (SameName(Name(sections[entry - 1]), name)) {
+      // Names are compared only when their hashes agree: mostly a repeated name, and a mapped file's
+      // pages are not touched again for every probe.
+      if (hashes[entry - 1] == hash && SameName(Name(sections[entry - 1]), Name(sections[index]))) {
         sections[index].first = entry - 1;
         break;
       }
@@ -450,6 +591,8 @@ struct detail::IniPending {
 };
 
 namespace {
+
+constexpr std::string_view kTraceSource = "IniFile";
 
 std::unique_ptr<detail::IniSnapshot> LoadSnapshot(const std::string& path) {
   auto snapshot = std::make_unique<detail::IniSnapshot>();
@@ -500,6 +643,33 @@ std::unique_ptr<detail::IniSnapshot> LoadSnapshot(const std::string& path) {
   ::close(fd);
   if (snapshot->unreadable) filled = 0;
   bytes.resize(filled);
+  snapshot->UseBuffer();
+  snapshot->Parsed();
+  return snapshot;
+}
+
+/// The read-only snapshot: the file mapped, not copied. Anything that cannot be mapped (an empty file,
+/// no regular file, a failing mmap) is read as LoadSnapshot reads it.
+std::unique_ptr<detail::IniSnapshot> LoadMappedSnapshot(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return LoadSnapshot(path);
+  struct stat info;
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0 ||
+      static_cast<std::size_t>(info.st_size) > kMaxFileSize) {
+    ::close(fd);
+    return LoadSnapshot(path);
+  }
+  const auto size = static_cast<std::size_t>(info.st_size);
+  void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+  ::close(fd);
+  if (mapped == MAP_FAILED) return LoadSnapshot(path);
+  auto snapshot = std::make_unique<detail::IniSnapshot>();
+  snapshot->mapped = mapped;
+  snapshot->mappedSize = size;
+  snapshot->data = static_cast<const char*>(mapped);
+  snapshot->size = static_cast<std::uint32_t>(size);
+  snapshot->identity = FileIdentity::Of(info);
+  snapshot->lazyKeys = true;
   snapshot->Parsed();
   return snapshot;
 }
@@ -557,7 +727,7 @@ OutputBytes BuildFile(const detail::IniSnapshot& snapshot, const detail::IniPend
     for (const auto& key : section.keys) extra += key.name.size() + key.value.size() + 3;
   }
   OutputBytes out;
-  out.reserve(snapshot.bytes.size() + extra + 2);
+  out.reserve(snapshot.Text().size() + extra + 2);
 
   // Which pending section applies to each first section of the snapshot.
   std::vector<std::uint32_t> action(snapshot.sections.size(), kNoIndex);
@@ -633,11 +803,20 @@ OutputBytes BuildFile(const detail::IniSnapshot& snapshot, const detail::IniPend
 
 }  // namespace
 
-IniFile::IniFile(std::string path, FileOperations* operations)
+IniFile::IniFile(std::string path, FileOperations* operations, IniLock lock)
     : path_(std::move(path)),
       operations_(operations),
+      lockWholeOperation_(lock == IniLock::kWholeOperation),
+      operationLock_(lockWholeOperation_ ? CommitLock::Acquire(path_, kCommitLockWait) : CommitLock()),
       snapshot_(LoadSnapshot(path_)),
       pending_(std::make_unique<detail::IniPending>()) {}
+
+IniFile::IniFile(std::string path, ReadOnlyMapped)
+    : path_(std::move(path)),
+      operations_(nullptr),
+      snapshot_(LoadMappedSnapshot(path_)),
+      pending_(std::make_unique<detail::IniPending>()),
+      readOnly_(true) {}
 
 IniFile::~IniFile() {
   if (commitFailed_) return;
@@ -662,6 +841,7 @@ void IniFile::ForEachSectionName(const std::function<void(std::string_view)>& vi
   for (std::uint32_t index = 0; index < snapshot.sections.size(); ++index) {
     const auto& section = snapshot.sections[index];
     if (section.first != index) continue;
+    snapshot.Touch(section.headerStart);
     const std::string_view name = snapshot.Name(section);
     const detail::IniPending::Section* written = pending_->Find(name);
     if (written != nullptr && written->erased) continue;
@@ -829,7 +1009,16 @@ bool IniFile::HasPendingWrites() const {
 
 void IniFile::Flush() {
   if (!HasPendingWrites()) return;
+  if (readOnly_) throw EIniWriteError(path_);
   commitFailed_ = true;  // until the commit below succeeds
+  // Another process's read-modify-write commit is never interleaved with this one. The operation's own
+  // lock, when it holds one, is shared.
+  std::string reason;
+  const CommitLock lock = CommitLock::Acquire(path_, kCommitLockWait, &reason);
+  if (!lock.Held()) {
+    TraceLazy(kTraceSource, [&] { return "Flush: " + path_ + ": " + reason + "; nothing written"; });
+    throw EIniWriteError(path_);
+  }
   // stat follows symbolic links, as the write does: the identity is the target's.
   struct stat info;
   const bool exists = ::stat(path_.c_str(), &info) == 0;
@@ -837,6 +1026,11 @@ void IniFile::Flush() {
   // Another program changed the file since it was read: apply the writes to what it holds now.
   const FileIdentity now = exists ? FileIdentity::Of(info) : FileIdentity{};
   if (!(now == snapshot_->identity)) {
+    if (lockWholeOperation_ && !operationLock_.Held()) {
+      // What this operation read is gone, and what it wrote may rest on it: nothing is written.
+      TraceLazy(kTraceSource, [&] { return "Flush: " + path_ + ": changed since it was read; nothing written"; });
+      throw EIniWriteError(path_);
+    }
     snapshot_ = LoadSnapshot(path_);
     lastSection_ = kNoSection;
     formats_.reset();
@@ -870,6 +1064,7 @@ void IniFile::Flush() {
   // on after this Flush.
   auto committed = std::make_unique<detail::IniSnapshot>();
   committed->bytes = std::move(bytes);
+  committed->UseBuffer();
   struct stat after;
   if (::stat(path_.c_str(), &after) == 0) committed->identity = FileIdentity::Of(after);
   snapshot_ = std::move(committed);

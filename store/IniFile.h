@@ -40,6 +40,7 @@
 #include <vector>
 
 #include "base/AtomicFile.h"
+#include "base/CommitLock.h"
 #include "datetime/DateTime.h"
 #include "datetime/FormatSettings.h"
 
@@ -62,13 +63,35 @@ class EIniWriteError : public std::runtime_error {
   std::string path_;
 };
 
+/// When an operation holds the commit lock (base/CommitLock.h) against other processes' commits.
+enum class IniLock {
+  /// For its commit only: the commit re-reads a file another program changed since the read and applies
+  /// the writes to what it holds now. Right for writes that do not depend on what was read.
+  kAtCommit,
+  /// From the read to the end of the operation: nobody else commits in between, so what the operation
+  /// read is still the file when it commits (a count read and written plus one loses no other
+  /// process's step). Taken with a bounded wait; when the wait runs out the operation still reads, and
+  /// its commit fails if the file changed meanwhile.
+  kWholeOperation,
+};
+
 class IniFile {
  public:
   /// Opens a snapshot of the file at path (read and parsed once). A missing file, an unreadable one, a
   /// folder or anything but a regular file reads as empty; a file that exists but cannot be read is
   /// never replaced (Flush throws), so nothing in it is lost. `operations` (not owned) defaults to the
-  /// system calls.
-  explicit IniFile(std::string path, FileOperations* operations = nullptr);
+  /// system calls. `lock` says how long the operation holds the commit lock.
+  explicit IniFile(std::string path, FileOperations* operations = nullptr, IniLock lock = IniLock::kAtCommit);
+  /// Chooses the read-only constructor.
+  struct ReadOnlyMapped {};
+  /// A snapshot for a reader that never writes (almanex-cli): the file is mapped, not copied; only
+  /// its sections are indexed up front and the keys of one section when it is read, and the file's
+  /// pages far behind the section being read are given back. So the resident size stays a few
+  /// megabytes whatever the file's size. Reads answer as above; Flush() of a write throws
+  /// EIniWriteError and the file is never written. Another program that truncates the file in place
+  /// while it is read makes a read past the new end raise SIGBUS (the program's own writes replace
+  /// the file and never do).
+  IniFile(std::string path, ReadOnlyMapped);
   /// Commits pending writes, best effort: a failure is swallowed, never thrown. It does not retry a
   /// commit that a Flush() already reported as failed. Callers that must know call Flush() first.
   ~IniFile();
@@ -111,9 +134,11 @@ class IniFile {
   /// Removes the header and every key of the section (every section of that name).
   void EraseSection(std::string_view section);
 
-  /// Commits the buffered writes at once. Throws EIniWriteError when the file cannot be written (a
-  /// read-only file, a missing folder, a dangling symbolic link or one of another user, any failing
-  /// write, sync or rename); the file is then unchanged, no temporary file is left, and the writes stay
+  /// Commits the buffered writes at once, under the commit lock. Throws EIniWriteError when the file
+  /// cannot be written (a read-only file, a missing folder, a dangling symbolic link or one of another
+  /// user, any failing write, sync or rename, another process's commit that does not end within
+  /// kCommitLockWait, or a file changed since the read of a kWholeOperation operation that could not take
+  /// the lock at its start); the file is then unchanged, no temporary file is left, and the writes stay
   /// pending so that a later Flush() can retry. A symbolic link is written through to its target; the
   /// file's mode and owner are kept (see WriteFileAtomically). When another program
   /// changed the file since it was read, the writes are applied to its new content. Nothing to commit
@@ -138,9 +163,12 @@ class IniFile {
 
   std::string path_;
   FileOperations* operations_;
+  bool lockWholeOperation_;
+  CommitLock operationLock_;  // taken before the snapshot is read, for kWholeOperation
   std::unique_ptr<detail::IniSnapshot> snapshot_;
   std::unique_ptr<detail::IniPending> pending_;
   bool commitFailed_ = false;
+  bool readOnly_ = false;
   mutable std::string lastSectionName_;
   mutable std::uint32_t lastSection_ = kNoSection;
   mutable std::unique_ptr<FileFormats> formats_;

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <vector>
 
@@ -177,37 +178,63 @@ std::string BuildTraceLine(std::string_view source, std::string_view message) {
   return line;
 }
 
+void TraceBackOff::Record(TraceDelivery delivery, long long nowMilliseconds) {
+  if (delivery == TraceDelivery::Answered) {
+    pause_ = 0;
+    resumeAt_ = 0;
+  } else if (delivery == TraceDelivery::TimedOut) {
+    pause_ = pause_ == 0 ? kFirstPauseMilliseconds : std::min(pause_ * 2, kLongestPauseMilliseconds);
+    resumeAt_ = nowMilliseconds + pause_;
+  }
+}
+
 bool SendDebugAgentMsgTo(std::string_view socketPath, std::string_view source, FunctionRef<std::string()> message,
                          int replyTimeoutMilliseconds) {
+  return DeliverDebugAgentMsgTo(socketPath, source, message, replyTimeoutMilliseconds) != TraceDelivery::NotSent;
+}
+
+TraceDelivery DeliverDebugAgentMsgTo(std::string_view socketPath, std::string_view source,
+                                     FunctionRef<std::string()> message, int replyTimeoutMilliseconds) {
+  constexpr TraceDelivery kNotSent = TraceDelivery::NotSent;
   sockaddr_un address;
-  if (!MakeTraceSocketAddress(socketPath, address)) return false;
+  if (!MakeTraceSocketAddress(socketPath, address)) return kNotSent;
   // Non-blocking, so that a listener that no longer accepts (full backlog) cannot stall us in connect.
   const Descriptor socket(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-  if (socket.Get() < 0) return false;
-  if (::connect(socket.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return false;
+  if (socket.Get() < 0) return kNotSent;
+  if (::connect(socket.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return kNotSent;
   // From here on a listener exists: the time limit covers sending and the answer together.
   const long long deadline = MonotonicMilliseconds() + std::max(0, replyTimeoutMilliseconds);
-  if (!ListenerIsTrusted(socket.Get())) return false;
+  if (!ListenerIsTrusted(socket.Get())) return kNotSent;
   try {
     const std::string line = BuildTraceLine(source, message());
     // c_str() holds the NUL that ends the packet.
-    if (!SendPacket(socket.Get(), line.c_str(), line.size() + 1, deadline)) return false;
+    if (!SendPacket(socket.Get(), line.c_str(), line.size() + 1, deadline)) return kNotSent;
   } catch (...) {
-    return false;
+    return kNotSent;
   }
   // The answer only tells that the listener is done with the line; its value carries nothing.
-  if (WaitUntil(socket.Get(), POLLIN, deadline)) {
-    char answer = 0;
-    [[maybe_unused]] const ssize_t ignored = ::recv(socket.Get(), &answer, 1, MSG_DONTWAIT);
-  }
-  return true;
+  if (!WaitUntil(socket.Get(), POLLIN, deadline)) return TraceDelivery::TimedOut;
+  char answer = 0;
+  [[maybe_unused]] const ssize_t ignored = ::recv(socket.Get(), &answer, 1, MSG_DONTWAIT);
+  return TraceDelivery::Answered;
 }
 
 bool SendDebugAgentMsgLazy(std::string_view source, FunctionRef<std::string()> message) {
   char path[sizeof(sockaddr_un::sun_path)];
   const std::size_t length = DefaultSocketPath(path, sizeof path);
   if (length == 0) return false;
-  return SendDebugAgentMsgTo(std::string_view(path, length), source, message, kTraceReplyTimeoutMilliseconds);
+  // One state for the process: a listener that stopped answering is the same for every thread.
+  static std::mutex mutex;
+  static TraceBackOff backOff;
+  {
+    const std::lock_guard lock(mutex);
+    if (!backOff.MaySend(MonotonicMilliseconds())) return false;
+  }
+  const TraceDelivery delivery =
+      DeliverDebugAgentMsgTo(std::string_view(path, length), source, message, kTraceReplyTimeoutMilliseconds);
+  const std::lock_guard lock(mutex);
+  backOff.Record(delivery, MonotonicMilliseconds());
+  return delivery != TraceDelivery::NotSent;
 }
 
 bool SendDebugAgentMsg(std::string_view source, std::string_view message) {

@@ -34,6 +34,29 @@ inline constexpr char kTraceReplyByte = 1;
 bool SendDebugAgentMsgTo(std::string_view socketPath, std::string_view source, FunctionRef<std::string()> message,
                          int replyTimeoutMilliseconds);
 
+/// What became of one line: not sent (no listener), answered in time, or sent but not answered in time.
+enum class TraceDelivery { NotSent, Answered, TimedOut };
+/// SendDebugAgentMsgTo telling whether the listener answered in time.
+TraceDelivery DeliverDebugAgentMsgTo(std::string_view socketPath, std::string_view source,
+                                     FunctionRef<std::string()> message, int replyTimeoutMilliseconds);
+
+/// A listener that accepts lines but does not answer would cost the full wait on every line, on the
+/// caller's thread. After a wait runs out, lines are dropped (as without a listener) for a pause that
+/// starts at one second and doubles with each further time-out, up to a minute; an answer in time ends it.
+class TraceBackOff {
+ public:
+  static constexpr long long kFirstPauseMilliseconds = 1000;
+  static constexpr long long kLongestPauseMilliseconds = 60000;
+  /// Whether a line may be sent at `nowMilliseconds` (a monotonic clock).
+  bool MaySend(long long nowMilliseconds) const { return nowMilliseconds >= resumeAt_; }
+  /// Records what became of a line sent at `nowMilliseconds`.
+  void Record(TraceDelivery delivery, long long nowMilliseconds);
+
+ private:
+  long long pause_ = 0;
+  long long resumeAt_ = 0;
+};
+
 /// The socket path: $XDG_RUNTIME_DIR/Debug Server (/tmp when the variable is unset or empty).
 std::string DebugServerSocketPath();
 /// The computer and user names of a trace line; "Unkown" when a lookup fails or exceeds 255 bytes.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdio>
 #include <fstream>
 #include <limits>
@@ -288,6 +289,15 @@ std::string Utf16ValueToUtf8(std::span<const std::uint8_t> value) {
 
 std::string FormatBuildText(int buildNumber) {
   return std::to_string(buildNumber / 1000) + "." + std::to_string(buildNumber % 1000);
+}
+
+std::string VersionLine(std::string_view program, const std::string& fileName) {
+  const TVerInfoRes versionInfo(fileName);
+  int buildNumber = 0;
+  const std::string buildText = versionInfo.GetBuildNumberText();
+  std::from_chars(buildText.data(), buildText.data() + buildText.size(), buildNumber);
+  return std::string(program) + " " + versionInfo.GetFileVersionText() + " (Build " + FormatBuildText(buildNumber) +
+         ")";
 }
 
 TVerInfoRes::TVerInfoRes(std::string fileName) : fileName_(std::move(fileName)) {

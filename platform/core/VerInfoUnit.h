@@ -82,6 +82,10 @@ std::string Utf16ValueToUtf8(std::span<const std::uint8_t> value);
 /// (174 gives "0.174", 1005 gives "1.5", 1500 gives "1.500").
 std::string FormatBuildText(int buildNumber);
 
+/// "<program> 2.0 (Build 0.174)": what --version prints, from the version information of `fileName`.
+/// Throws as TVerInfoRes does.
+std::string VersionLine(std::string_view program, const std::string& fileName);
+
 /// The version information of one file, read once when the object is made.
 class TVerInfoRes {
  public:

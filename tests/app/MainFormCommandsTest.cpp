@@ -95,6 +95,7 @@ class MainFormCommands : public ::testing::Test {
               if (dialogAction) dialogAction(dialog);
             },
         .aboutExecutablePath = ALMANEX_EXECUTABLE,
+        .askIcsFile = [this](bool save) { return save ? icsSaveAnswer : icsOpenAnswer; },
     });
     form->Timer1.stop();  // the test drives the ticks
     return form;
@@ -130,6 +131,9 @@ class MainFormCommands : public ::testing::Test {
   test::RecordingFailureDialogs failures;
   std::vector<DialogOpening> openings;
   std::function<void(TFrmEvent&)> dialogAction;
+  /// What the iCalendar file dialogs answer: the file to write, the file to read ("" cancels).
+  QString icsSaveAnswer;
+  QString icsOpenAnswer;
 
  private:
   QString applicationName_;
@@ -178,6 +182,8 @@ const CommandText kCommandTexts[] = {
     {"PrintSettings", &TFrmMain::ActionPrintSettings, "Print Settings", "Print settings", {}},
     {"PrintPreview", &TFrmMain::ActionPrintPreview, "Print Preview", "Print preview", {}},
     {"Print", &TFrmMain::ActionPrint, "Print", "Print", {}},
+    {"ExportIcs", &TFrmMain::ActionExportIcs, "Export iCalendar...", "Save the events as an iCalendar file", {}},
+    {"ImportIcs", &TFrmMain::ActionImportIcs, "Import iCalendar...", "Add the events of an iCalendar file", {}},
     {"Hide", &TFrmMain::ActionHide, "&Hide", "Hide the program", {}},
     {"Show", &TFrmMain::ActionShow, "&Show main window", "Show the main window", {}},
     {"Exit", &TFrmMain::ActionExit, "E&xit", "Exit", {}},
@@ -198,9 +204,10 @@ TEST_F(MainFormCommands, MenusToolbarAndContextMenusListTheCommandsInOrder) {
   auto form = Open();
   const QList<QAction*> menus = form->MainMenu1->actions();
   ASSERT_EQ(Entries(menus), (QStringList{"&File", "&Help"}));
-  EXPECT_EQ(Entries(menus[0]->menu()->actions()),
-            (QStringList{"&New...", "&Edit...", "-", "&Delete", "-", "Details...", "Copy to Clipboard", "-",
-                         "Print Settings", "Print Preview", "Print", "-", "&Hide"}));
+  EXPECT_EQ(
+      Entries(menus[0]->menu()->actions()),
+      (QStringList{"&New...", "&Edit...", "-", "&Delete", "-", "Details...", "Copy to Clipboard", "-", "Print Settings",
+                   "Print Preview", "Print", "Export iCalendar...", "Import iCalendar...", "-", "&Hide"}));
   EXPECT_EQ(Entries(menus[1]->menu()->actions()), (QStringList{"Home &Page", "&Mail to Author", "-", "&About..."}));
   EXPECT_EQ(Entries(form->ToolBar1->actions()),
             (QStringList{"&New...", "&Edit...", "-", "&Delete", "-", "&Mail to Author"}));
@@ -652,6 +659,47 @@ TEST_F(MainFormCommands, PrintWithoutAPrinterPrintsTheWholeListToThePdfFileNamed
   for (const char* section : {"Event1", "MyEvent", "Event3"}) EXPECT_TRUE(all.contains(section)) << section;
   EXPECT_TRUE(all.contains(QStringLiteral("Page 1/%1").arg(pages.size())));
   EXPECT_TRUE(boxes.boxes.empty());
+}
+
+// ---- iCalendar
+
+TEST_F(MainFormCommands, ExportAndImportICalendarThroughTheFileMenu) {
+  auto form = Open();
+  icsSaveAnswer = QString::fromStdString(tree.File("events.ics"));
+  form->ActionExportIcs->trigger();
+  const std::string ics = test::ReadFileBytes(tree.File("events.ics"));
+  EXPECT_EQ(ics.rfind("BEGIN:VCALENDAR\r\n", 0), 0u);
+  EXPECT_NE(ics.find("SUMMARY:Wedding anniversary\r\n"), std::string::npos);
+  EXPECT_TRUE(boxes.boxes.empty());
+
+  // The same events again, under the next free names, and the grid shows them at once.
+  icsOpenAnswer = QString::fromStdString(tree.File("events.ics"));
+  form->ActionImportIcs->trigger();
+  EXPECT_EQ(ShownColumn(*form, 1),
+            (QStringList{"Wedding anniversary", "Alarm", "Birthday", "Wedding anniversary", "Alarm", "Birthday"}));
+  EXPECT_EQ(ShownColumn(*form, 0), (QStringList{"Event1", "MyEvent", "Event3", "Event4", "Event5", "Event6"}));
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].text, "Imported 3 events.");
+  EXPECT_EQ(boxes.boxes[0].caption, "Information");
+
+  // A cancelled dialog does nothing.
+  icsOpenAnswer.clear();
+  form->ActionImportIcs->trigger();
+  EXPECT_EQ(boxes.boxes.size(), 1u);
+}
+
+TEST_F(MainFormCommands, MalformedICalendarImportsNothingAndSaysWhy) {
+  auto form = Open();
+  const std::string before = test::ReadFileBytes(config);
+  test::WriteFileBytes(tree.File("bad.ics"), "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nEND:VCALENDAR\r\n");
+  icsOpenAnswer = QString::fromStdString(tree.File("bad.ics"));
+  form->ActionImportIcs->trigger();
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].caption, "Error");
+  EXPECT_EQ(boxes.boxes[0].text, "Nothing was imported from " + tree.File("bad.ics") +
+                                     ".\rline 3: END:VCALENDAR where BEGIN:VEVENT of line 2 is still open");
+  EXPECT_EQ(test::ReadFileBytes(config), before);
+  EXPECT_EQ(ShownColumn(*form, 0), (QStringList{"Event1", "MyEvent", "Event3"}));
 }
 
 }  // namespace

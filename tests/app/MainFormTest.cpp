@@ -13,6 +13,7 @@
 #include "app/EventListModel.h"
 #include "app/MainForm.h"
 #include "grid/GridView.h"
+#include "platform/CommRegistry.h"
 #include "platform/CommUnit.h"
 #include "tests/common/Fakes.h"
 #include "tests/common/TestSupport.h"
@@ -239,6 +240,32 @@ TEST_F(MainFormTest, NewAndEditOpenTheEventDialogAndReloadTheList) {
   QTest::keyClick(form->StringGridMain, Qt::Key_Return);
   EXPECT_EQ(Shown(*form, 1)[1], "Renamed");
   EXPECT_NE(test::ReadFileBytes(fixture).find("Title=Renamed\r\n"), std::string::npos);
+}
+
+// A reminder's "Open Almanex" brings the hidden window up; its snooze is kept in the settings store.
+TEST_F(MainFormTest, OpenAlmanexFromAReminderShowsTheHiddenWindow) {
+  const std::string path = tree.File("Reminder.INI");
+  test::WriteFileBytes(path,
+                       "[Event1]\r\nTitle=Tom\r\nDate=1/1/2027\r\nRemindTime=11:00:00 AM\r\nRPStartDate=1/1/2026\r\n"
+                       "RPRecurrenceType=0\r\nRPInterval=1\r\n");
+  test::RecordingBalloons balloons;
+  auto form = std::make_unique<TFrmMain>(TFrmMain::Services{.clock = clock,
+                                                            .settings = FormatSettings{},
+                                                            .configPath = [path] { return path; },
+                                                            .balloons = &balloons,
+                                                            .trayProbe = [] { return true; }});
+  form->Timer1.stop();
+  ASSERT_FALSE(form->isVisible());
+  form->Timer1Timer();
+  ASSERT_EQ(balloons.actions.size(), balloons.shown.size());
+  ASSERT_FALSE(balloons.shown.empty());
+  EXPECT_EQ(balloons.shown.back().title, "Tom");
+  const ReminderActions actions = balloons.actions.back();
+  ASSERT_TRUE(actions.open && actions.snooze);
+  actions.open();
+  EXPECT_TRUE(form->isVisible());
+  actions.snooze();
+  EXPECT_NE(ReadRegistryString("Reminders", "Snoozed").find("\tEvent1"), std::string::npos);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include "base/AtomicFile.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -216,6 +217,71 @@ TEST(AtomicFile, AMissingFolderFailsUnlessTheCallerAsksForItsCreation) {
   EXPECT_EQ(ModeOf(dir.File("a")), 0700u);
   EXPECT_EQ(ModeOf(dir.File("a/b")), 0700u);
 }
+
+// Left-over temporary files: a writer killed between its create and its rename leaves one. Each replace
+// removes those of its own file that are over a minute old, and nothing else in the folder.
+struct LeftoverCase {
+  const char* name;
+  const char* entry;  // in the folder of Config.INI
+  enum class Kind { kFile, kLink, kFolder } kind;
+  int ageSeconds;  // since its last change, on the writer's clock
+  bool removed;
+};
+
+void PrintTo(const LeftoverCase& row, std::ostream* out) { *out << row.name; }
+
+using LeftoverKind = LeftoverCase::Kind;
+const LeftoverCase kLeftoverCases[] = {
+    {"StaleTemporary", ".Config.INI.almanex-tmp-a1b2c3", LeftoverKind::kFile, 61, true},
+    {"DayOldTemporary", ".Config.INI.almanex-tmp-zzzzzz", LeftoverKind::kFile, 86400, true},
+    {"TemporaryOfAWriteInProgress", ".Config.INI.almanex-tmp-a1b2c3", LeftoverKind::kFile, 59, false},
+    {"AnotherFilesTemporary", ".Other.INI.almanex-tmp-a1b2c3", LeftoverKind::kFile, 3600, false},
+    {"NotHidden", "Config.INI.almanex-tmp-a1b2c3", LeftoverKind::kFile, 3600, false},
+    {"CapitalLetters", ".Config.INI.almanex-tmp-A1B2C3", LeftoverKind::kFile, 3600, false},
+    {"SevenCharacters", ".Config.INI.almanex-tmp-a1b2c3d", LeftoverKind::kFile, 3600, false},
+    {"AnotherProgramsNaming", ".Config.INI.tmpa1b2c3", LeftoverKind::kFile, 3600, false},
+    {"LinkUnderOurName", ".Config.INI.almanex-tmp-a1b2c3", LeftoverKind::kLink, 3600, false},
+    {"FolderUnderOurName", ".Config.INI.almanex-tmp-a1b2c3", LeftoverKind::kFolder, 3600, false},
+};
+
+class LeftoverTemporaryTest : public ::testing::TestWithParam<LeftoverCase> {};
+
+TEST_P(LeftoverTemporaryTest, OnlyOurStaleTemporariesAreRemovedByTheNextReplace) {
+  const LeftoverCase& row = GetParam();
+  test::TempDir dir;
+  const std::string path = dir.File("Config.INI");
+  test::WriteFileBytes(path, kOldBytes);
+  const std::string entry = dir.File(row.entry);
+  const std::string outside = dir.File("outside");
+  test::WriteFileBytes(outside, "keep");
+  switch (row.kind) {
+    case LeftoverKind::kFile:
+      test::WriteFileBytes(entry, "partial");
+      break;
+    case LeftoverKind::kLink:
+      ASSERT_EQ(::symlink(outside.c_str(), entry.c_str()), 0);
+      break;
+    case LeftoverKind::kFolder:
+      ASSERT_TRUE(std::filesystem::create_directory(entry));
+      break;
+  }
+  const std::chrono::system_clock::time_point changed{std::chrono::seconds(1700000000)};
+  const timespec times[2] = {{1700000000, 0}, {1700000000, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, entry.c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
+
+  test::FaultyOperations operations;
+  operations.now = changed + std::chrono::seconds(row.ageSeconds);
+  ASSERT_TRUE(Write(path, kNewBytes, &operations));
+  EXPECT_EQ(test::ReadFileBytes(path), kNewBytes);
+  EXPECT_EQ(!std::filesystem::exists(std::filesystem::symlink_status(entry)), row.removed);
+  EXPECT_EQ(test::ReadFileBytes(outside), "keep");
+  // The replace's own temporary file is hidden and carries our mark.
+  const std::string temporary = std::filesystem::path(operations.lastRenamedFrom).filename().string();
+  EXPECT_TRUE(IsTemporaryNameOf(temporary, "Config.INI")) << temporary;
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, LeftoverTemporaryTest, ::testing::ValuesIn(kLeftoverCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace almanex

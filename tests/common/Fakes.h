@@ -66,7 +66,15 @@ class RecordingBalloons final : public BalloonSink {
   void ShowBalloon(const QString& text, const QString& title, BalloonKind kind) override {
     shown.push_back({text.toStdString(), title.toStdString(), kind});
   }
+  /// Recorded like any reminder balloon; the actions are kept beside them, in the same order.
+  void ShowReminder(const QString& text, const QString& title, const ReminderActions& reminderActions) override {
+    ShowBalloon(text, title, BalloonKind::Reminder);
+    actions.resize(shown.size());
+    actions.back() = reminderActions;
+  }
   std::vector<Balloon> shown;
+  /// actions[i] belongs to shown[i] (empty for a balloon shown without any); may be shorter than shown.
+  std::vector<ReminderActions> actions;
 };
 
 /// Records the unexpected-failure dialogs and gives `answer`; installed for its lifetime.
@@ -126,8 +134,20 @@ class FakePopup final : public PopupPort {
     shown.push_back({title, text, timeoutMilliseconds});
     return true;
   }
+  struct Reminder {
+    QString title;
+    QString text;
+    ReminderActions actions;
+  };
+  bool ShowReminderPopup(const QString& title, const QString& text, const ReminderActions& actions) override {
+    if (!possible) return false;
+    reminders.push_back({title, text, actions});
+    return true;
+  }
   bool possible = true;
   std::vector<ShownMessage> shown;
+  /// The reminders shown with actions, which a test may run as the buttons would.
+  std::vector<Reminder> reminders;
 };
 
 }  // namespace almanex::test

@@ -1,9 +1,12 @@
 #pragma once
 // A file-operations seam for atomic replaces (the store, the settings store, autostart): counts its
-// system calls and fails one on request.
+// system calls, fails one on request and sets the clock that ages left-over temporary files.
 
 #include <cerrno>
+#include <chrono>
 #include <cstddef>
+#include <optional>
+#include <string>
 
 #include "base/AtomicFile.h"
 
@@ -21,6 +24,9 @@ class FaultyOperations : public FileOperations {
   int writes = 0;
   int fsyncs = 0;
   int renames = 0;
+  std::string lastRenamedFrom;  // the temporary file of the last rename
+  /// The clock left-over temporary files are aged against; none: the wall clock.
+  std::optional<std::chrono::system_clock::time_point> now;
 
   long Write(int fd, const void* data, std::size_t size) override {
     if (Fails(Step::kWrite, ++writes)) return Fail(ENOSPC);
@@ -31,9 +37,11 @@ class FaultyOperations : public FileOperations {
     return FileOperations::Fsync(fd);
   }
   int Rename(const char* from, const char* to) override {
+    lastRenamedFrom = from;
     if (Fails(Step::kRename, ++renames)) return static_cast<int>(Fail(EXDEV));
     return FileOperations::Rename(from, to);
   }
+  std::chrono::system_clock::time_point Now() override { return now ? *now : FileOperations::Now(); }
 
  private:
   bool Fails(Step step, int call) const { return failStep == step && failCall == call; }

@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
     setenv("XDG_CONFIG_DIRS", MakePrivateFolder(root, "etc-xdg").c_str(), 1);
     setenv("XDG_DATA_HOME", MakePrivateFolder(root, "data").c_str(), 1);
     setenv("XDG_STATE_HOME", MakePrivateFolder(root, "state").c_str(), 1);
+    setenv("XDG_CACHE_HOME", MakePrivateFolder(root, "cache").c_str(), 1);
     setenv("TMPDIR", MakePrivateFolder(root, "tmp").c_str(), 1);
   }
   QApplication application(argc, argv);

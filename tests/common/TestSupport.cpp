@@ -1,7 +1,10 @@
 #include "TestSupport.h"
 
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -12,14 +15,27 @@
 
 namespace almanex::test {
 
-TempDir::TempDir() {
-  const char* root = std::getenv("TMPDIR");
-  std::string pattern = std::string(root != nullptr ? root : "/tmp") + "/almanex-test-XXXXXX";
+namespace {
+
+std::string MakeTemporaryFolder(const std::string& root) {
+  std::string pattern = root + "/almanex-test-XXXXXX";
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
   if (mkdtemp(buffer.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = buffer.data();
+  return buffer.data();
 }
+
+std::string TemporaryRoot() {
+  const char* root = std::getenv("TMPDIR");
+  return root != nullptr ? root : "/tmp";
+}
+
+}  // namespace
+
+TempDir::TempDir() : path_(MakeTemporaryFolder(TemporaryRoot())) {}
+
+TempDir::TempDir(InMemory)
+    : path_(MakeTemporaryFolder(::access("/dev/shm", W_OK | X_OK) == 0 ? "/dev/shm" : TemporaryRoot())) {}
 
 TempDir::~TempDir() {
   std::error_code ignored;
@@ -44,6 +60,30 @@ std::string ReadFileBytes(const std::string& path) {
 void WriteFileBytes(const std::string& path, std::string_view bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool RunTogether(const std::vector<std::vector<std::string>>& commands) {
+  std::vector<pid_t> children;
+  bool allStarted = true;
+  for (const std::vector<std::string>& command : commands) {
+    std::vector<char*> argv;
+    for (const std::string& argument : command) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    if (::posix_spawn(&child, argv[0], nullptr, nullptr, argv.data(), environ) == 0) {
+      children.push_back(child);
+    } else {
+      allStarted = false;
+    }
+  }
+  bool allSucceeded = allStarted;
+  for (const pid_t child : children) {
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) allSucceeded = false;
+  }
+  return allSucceeded;
 }
 
 bool FileExists(const std::string& path) { return std::filesystem::exists(path); }

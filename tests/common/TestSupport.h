@@ -1,9 +1,14 @@
 #pragma once
 // Small helpers shared by the tests: temporary folders, file bytes, date-times.
 
+#include <stdlib.h>
+
+#include <cstdlib>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "datetime/FormatSettings.h"
 
@@ -13,6 +18,10 @@ namespace almanex::test {
 class TempDir {
  public:
   TempDir();
+  /// Under /dev/shm when that is a folder we may write, for tests of many commits: in memory, a sync
+  /// costs nothing.
+  struct InMemory {};
+  explicit TempDir(InMemory);
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
@@ -24,6 +33,32 @@ class TempDir {
   std::string path_;
 };
 
+/// Sets an environment variable for the lifetime of the object and restores the old state afterwards.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, std::optional<std::string> value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    if (value) {
+      setenv(name, value->c_str(), 1);
+    } else {
+      unsetenv(name);
+    }
+  }
+  ~ScopedEnvironment() {
+    if (old_) {
+      setenv(name_, old_->c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, std::string_view bytes);
 bool FileExists(const std::string& path);
@@ -32,6 +67,10 @@ std::set<std::string> FolderEntries(const std::string& folder);
 /// The lines of one INI section, header included, as the file holds them (CRLF line ends); "" when the
 /// header is not there.
 std::string SectionBytes(const std::string& file, const std::string& header);
+
+/// Starts every command line (the program's path first) at once and waits for all of them. True when each
+/// one ended with status 0.
+bool RunTogether(const std::vector<std::vector<std::string>>& commands);
 
 /// Local date-time from its fields, for readable test tables.
 double MakeDateTime(int year, unsigned month, unsigned day, unsigned hour = 0, unsigned minute = 0, unsigned second = 0,

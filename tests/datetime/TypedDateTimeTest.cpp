@@ -149,6 +149,17 @@ TEST(ParseShortDate, AFormatWithNamesStillReads) {
   EXPECT_FALSE(ParseShortDate("25 Dez 2005", settings, kCurrentYear));
 }
 
+// A format that mixes date and time fields gives each reader only its own half.
+TEST(ParseShortDate, AFormatWithTimeFieldsGivesTheDateAlone) {
+  FormatSettings settings;
+  settings.shortDateFormat = "d mmm yyyy a/p";
+  EXPECT_EQ(ParseShortDate("25 Dec 2005 p", settings, kCurrentYear), MakeDateTime(2005, 12, 25));
+  settings.shortDateFormat = " a/p";
+  EXPECT_EQ(ParseShortDate("p", settings, kCurrentYear), MakeDateTime(1899, 12, 30));
+  settings.longTimeFormat = "d mmm yyyy hh:nn";
+  EXPECT_EQ(ParseLongTime("25 Dec 2005 18:05", settings), MakeDateTime(1899, 12, 30, 18, 5));
+}
+
 struct TypedTimeCase {
   const char* name;
   Locale locale;

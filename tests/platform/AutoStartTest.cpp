@@ -175,6 +175,10 @@ ValidatorResult RunValidator(const std::string& validator, const std::string& fi
 class AutoStartTest : public test::PrivateConfigTest {
  protected:
   std::string SystemEntry() const { return configDirs_ + "/autostart/Almanex.desktop"; }
+  void WriteUserEntry(const std::string& text) {
+    std::filesystem::create_directories(configHome_ + "/autostart");
+    WriteFileBytes(UserEntry(), text);
+  }
   std::string UserEntry() const { return configHome_ + "/autostart/Almanex.desktop"; }
 };
 
@@ -189,8 +193,8 @@ class AutoStartPath : public AutoStartTest, public ::testing::WithParamInterface
 TEST_P(AutoStartPath, ExecGivesBackExactlyThePathAndTheEntryIsValid) {
   const std::string path = GetParam().path;
   RegisterAutoStart("Almanex", path);
-  ASSERT_TRUE(FileExists(SystemEntry()));
-  const std::string file = ReadFileBytes(SystemEntry());
+  ASSERT_TRUE(FileExists(UserEntry()));
+  const std::string file = ReadFileBytes(UserEntry());
 
   const std::optional<std::vector<std::string>> command = DecodeExec(file);
   ASSERT_TRUE(command.has_value()) << file;
@@ -201,7 +205,7 @@ TEST_P(AutoStartPath, ExecGivesBackExactlyThePathAndTheEntryIsValid) {
 
   const QString validator = QStandardPaths::findExecutable("desktop-file-validate");
   if (validator.isEmpty()) GTEST_SKIP() << "desktop-file-validate is not installed (package desktop-file-utils)";
-  const ValidatorResult result = RunValidator(validator.toStdString(), SystemEntry());
+  const ValidatorResult result = RunValidator(validator.toStdString(), UserEntry());
   EXPECT_EQ(result.status, 0) << result.output << file;
   EXPECT_EQ(result.output, "") << file;
 }
@@ -227,7 +231,7 @@ INSTANTIATE_TEST_SUITE_P(Paths, AutoStartPath, ::testing::ValuesIn(kPathCases),
 
 TEST_F(AutoStartTest, WritesThisEntry) {
   RegisterAutoStart("Almanex", "/opt/almanex/bin/almanex");
-  EXPECT_EQ(ReadFileBytes(SystemEntry()),
+  EXPECT_EQ(ReadFileBytes(UserEntry()),
             "[Desktop Entry]\n"
             "Type=Application\n"
             "Name=Almanex\n"
@@ -237,17 +241,19 @@ TEST_F(AutoStartTest, WritesThisEntry) {
             "Terminal=false\n"
             "X-GNOME-Autostart-enabled=true\n");
   struct stat info {};
-  ASSERT_EQ(::stat(SystemEntry().c_str(), &info), 0);
+  ASSERT_EQ(::stat(UserEntry().c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0644u);
-  EXPECT_FALSE(FileExists(UserEntry()));
+  ASSERT_EQ(::stat((configHome_ + "/autostart").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 077, 0u);        // a folder the program creates is private
+  EXPECT_FALSE(FileExists(SystemEntry()));  // the system-wide folder belongs to packages, even for root
 }
 
 TEST_F(AutoStartTest, TheEntryFollowsTheExecutableWhenItMoves) {
   RegisterAutoStart("Almanex", "/opt/old place/almanex");
   RegisterAutoStart("Almanex", "/opt/new $place/almanex");
-  EXPECT_EQ(DecodeExec(ReadFileBytes(SystemEntry())), std::vector<std::string>{"/opt/new $place/almanex"});
+  EXPECT_EQ(DecodeExec(ReadFileBytes(UserEntry())), std::vector<std::string>{"/opt/new $place/almanex"});
   std::vector<std::string> entries;
-  for (const auto& entry : std::filesystem::directory_iterator(configDirs_ + "/autostart")) {
+  for (const auto& entry : std::filesystem::directory_iterator(configHome_ + "/autostart")) {
     entries.push_back(entry.path().filename().string());
   }
   EXPECT_EQ(entries, std::vector<std::string>{"Almanex.desktop"});  // no temporaries left behind
@@ -255,34 +261,40 @@ TEST_F(AutoStartTest, TheEntryFollowsTheExecutableWhenItMoves) {
 
 TEST_F(AutoStartTest, TheFileNameComesFromTheValueName) {
   RegisterAutoStart("Other Name", "/opt/x");
-  const std::string file = ReadFileBytes(configDirs_ + "/autostart/Other Name.desktop");
+  const std::string file = ReadFileBytes(configHome_ + "/autostart/Other Name.desktop");
   EXPECT_EQ(RawValue(file, "Name"), "Other Name");
 }
 
-TEST_F(AutoStartTest, UsesTheFirstAbsoluteEntryOfConfigDirs) {
-  test::ScopedEnvironment dirs("XDG_CONFIG_DIRS", "relative/xdg::" + root_.File("first") + ":" + root_.File("second"));
-  RegisterAutoStart("Almanex", "/opt/almanex");
-  EXPECT_TRUE(FileExists(root_.File("first") + "/autostart/Almanex.desktop"));
-  EXPECT_FALSE(FileExists(root_.File("second") + "/autostart"));
-  EXPECT_FALSE(FileExists(root_.File("relative")));
-  EXPECT_FALSE(FileExists(UserEntry()));
+// A desktop switches an entry off by writing these into the user's copy; the program never turns it back on.
+TEST_F(AutoStartTest, AnEntryTheDesktopSwitchedOffStaysAsItIs) {
+  const char* switchedOff[] = {
+      "[Desktop Entry]\nType=Application\nExec=/old/almanex\nHidden=true\n",
+      "[Desktop Entry]\nExec=/old/almanex\nX-GNOME-Autostart-enabled=false\n",
+      "[Desktop Entry]\r\nExec=/old/almanex\r\nHidden = true\r\n",
+      "# comment\n[Desktop Entry]\nX-GNOME-Autostart-enabled =false\n[Desktop Action x]\nHidden=false\n",
+  };
+  for (const char* text : switchedOff) {
+    WriteUserEntry(text);
+    RegisterAutoStart("Almanex", "/opt/almanex");
+    EXPECT_EQ(ReadFileBytes(UserEntry()), text);
+  }
+  const char* stillOn[] = {
+      "[Desktop Entry]\nExec=/old/almanex\nHidden=false\n",
+      "[Desktop Entry]\nExec=/old/almanex\nX-GNOME-Autostart-enabled=true\n",
+      "[Desktop Entry]\nExec=/old/almanex\n[Desktop Action x]\nHidden=true\n",  // another group
+      "[Desktop Entry]\nExec=/old/almanex\nHidden=True\n",                      // values are case-sensitive
+      "[Desktop Entry]\nExec=/old/almanex\nXHidden=true\n",
+  };
+  for (const char* text : stillOn) {
+    WriteUserEntry(text);
+    RegisterAutoStart("Almanex", "/opt/almanex");
+    EXPECT_EQ(DecodeExec(ReadFileBytes(UserEntry())), std::vector<std::string>{"/opt/almanex"}) << text;
+  }
 }
 
 // Tests may run with every privilege, so a folder below a regular file is what can never be written.
-TEST_F(AutoStartTest, FallsBackToTheUsersFolderWhenTheSystemFolderCannotBeWritten) {
+TEST_F(AutoStartTest, GivesUpSilentlyWhenTheFolderCannotBeWritten) {
   WriteFileBytes(root_.File("file"), "a regular file");
-  test::ScopedEnvironment dirs("XDG_CONFIG_DIRS", root_.File("file") + "/xdg");
-  RegisterAutoStart("Almanex", "/opt/almanex");
-  ASSERT_TRUE(FileExists(UserEntry()));
-  EXPECT_EQ(DecodeExec(ReadFileBytes(UserEntry())), std::vector<std::string>{"/opt/almanex"});
-  struct stat info {};
-  ASSERT_EQ(::stat((configHome_ + "/autostart").c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 077, 0u);  // a folder the user's own code creates is private
-}
-
-TEST_F(AutoStartTest, GivesUpSilentlyWhenNeitherFolderCanBeWritten) {
-  WriteFileBytes(root_.File("file"), "a regular file");
-  test::ScopedEnvironment dirs("XDG_CONFIG_DIRS", root_.File("file") + "/xdg");
   test::ScopedEnvironment home("XDG_CONFIG_HOME", root_.File("file") + "/config");
   test::RecordingTrace tracer;
   RegisterAutoStart("Almanex", "/opt/almanex");
@@ -317,21 +329,15 @@ TEST_F(AutoStartTest, RefusesNamesAndPathsThatCannotMakeASafeEntry) {
 TEST_F(AutoStartTest, FoldersComeFromTheEnvironmentWithTheirDefaults) {
   test::ScopedEnvironment home("HOME", "/home/someone");
   {
-    test::ScopedEnvironment dirs("XDG_CONFIG_DIRS", std::nullopt);
     test::ScopedEnvironment configHome("XDG_CONFIG_HOME", std::nullopt);
-    EXPECT_EQ(SystemAutoStartFolder(), "/etc/xdg/autostart");
     EXPECT_EQ(UserAutoStartFolder(), "/home/someone/.config/autostart");
   }
   {
-    test::ScopedEnvironment dirs("XDG_CONFIG_DIRS", "");
     test::ScopedEnvironment configHome("XDG_CONFIG_HOME", "relative");
-    EXPECT_EQ(SystemAutoStartFolder(), "/etc/xdg/autostart");
     EXPECT_EQ(UserAutoStartFolder(), "/home/someone/.config/autostart");
   }
   {
-    test::ScopedEnvironment dirs("XDG_CONFIG_DIRS", "/a/b/:/c");
     test::ScopedEnvironment configHome("XDG_CONFIG_HOME", "/x/y/");
-    EXPECT_EQ(SystemAutoStartFolder(), "/a/b/autostart");
     EXPECT_EQ(UserAutoStartFolder(), "/x/y/autostart");
   }
 }

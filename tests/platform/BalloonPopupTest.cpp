@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -83,6 +84,38 @@ TEST_F(BalloonPopupTest, ClosingOnePopupMovesTheOthersBackTogether) {
   ASSERT_EQ(popups.size(), 2);
   EXPECT_EQ(popups[0]->y(), lowestTop);
   EXPECT_EQ(popups[1]->y(), middleTop) << "the top popup moved down into the gap";
+}
+
+TEST_F(BalloonPopupTest, AReminderPopupOffersSnoozeAndOpenAndAButtonRunsItsActionOnce) {
+  int snoozed = 0;
+  int opened = 0;
+  ASSERT_TRUE(port.ShowReminderPopup(QStringLiteral("Tom"), QStringLiteral("Since Birthday"),
+                                     {[&] { ++snoozed; }, [&] { ++opened; }}));
+  QList<QWidget*> popups = PopupsBottomUp();
+  ASSERT_EQ(popups.size(), 1);
+  QApplication::processEvents();
+  auto* snooze = popups[0]->findChild<QPushButton*>(QStringLiteral("snooze"));
+  auto* open = popups[0]->findChild<QPushButton*>(QStringLiteral("default"));
+  ASSERT_TRUE(snooze != nullptr && open != nullptr);
+  EXPECT_EQ(snooze->text(), QStringLiteral("Snooze 10 minutes"));
+  EXPECT_EQ(open->text(), QStringLiteral("Open Almanex"));
+  EXPECT_TRUE(snooze->isVisible());
+  EXPECT_LE(snooze->geometry().bottom(), popups[0]->height()) << "the buttons fit in the popup";
+  const auto* scroll = popups[0]->findChild<QScrollArea*>(QStringLiteral("scroll"));
+  ASSERT_NE(scroll, nullptr);
+  EXPECT_LE(scroll->geometry().bottom(), snooze->parentWidget()->geometry().top()) << "the text is above them";
+  snooze->click();
+  EXPECT_EQ(snoozed, 1);
+  EXPECT_EQ(opened, 0);
+  EXPECT_TRUE(PopupsBottomUp().isEmpty()) << "the popup closes";
+
+  ASSERT_TRUE(
+      port.ShowReminderPopup(QStringLiteral("Tom"), QStringLiteral("again"), {[&] { ++snoozed; }, [&] { ++opened; }}));
+  popups = PopupsBottomUp();
+  ASSERT_EQ(popups.size(), 1);
+  popups[0]->findChild<QPushButton*>(QStringLiteral("default"))->click();
+  EXPECT_EQ(opened, 1);
+  EXPECT_EQ(snoozed, 1);
 }
 
 }  // namespace

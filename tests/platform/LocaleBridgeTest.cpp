@@ -9,7 +9,7 @@
 
 #include "datetime/DateFormat.h"
 #include "datetime/NumberFormat.h"
-#include "platform/core/LocaleBridge.h"
+#include "platform/locale/LocaleBridge.h"
 #include "tests/common/TestSupport.h"
 
 namespace almanex {

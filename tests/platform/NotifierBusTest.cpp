@@ -130,6 +130,12 @@ class ServerHost {
   }
   bool Registered() const { return registered_; }
   const FakeNotificationServer& Server() const { return *server_; }
+  /// Sends a signal of the notification interface, as a server does when the user acts on a notification.
+  void EmitSignal(const QString& name, const QVariantList& arguments) {
+    QDBusMessage signal = QDBusMessage::createSignal(kObjectPath, kServiceName, name);
+    signal.setArguments(arguments);
+    connection_.send(signal);
+  }
 
  private:
   QString connectionName_;
@@ -238,7 +244,7 @@ TEST_F(NotifierBusTest, NotifyCarriesANoticeAsTheServerExpectsIt) {
   EXPECT_TRUE(call.actions.isEmpty());
   EXPECT_EQ(call.hints.value(u"urgency"_s).metaType(), QMetaType::fromType<uchar>());
   EXPECT_EQ(call.hints.value(u"urgency"_s).toInt(), 1);
-  EXPECT_EQ(call.hints.value(u"desktop-entry"_s).toString(), u"Almanex"_s);
+  EXPECT_EQ(call.hints.value(u"desktop-entry"_s).toString(), u"io.github.quorvel.Almanex"_s);
   EXPECT_EQ(call.expireTimeout, 3000);
   EXPECT_TRUE(popup_.shown.empty());
 }
@@ -365,6 +371,81 @@ TEST_F(NotifierBusTest, BalloonsReachTheServerInOrder) {
   const std::vector<ReceivedNotify> received = host->Server().Received();
   ASSERT_EQ(received.size(), 5u);
   for (int i = 0; i < 5; ++i) EXPECT_EQ(received[std::size_t(i)].body, QString::number(i));
+}
+
+// A reminder's actions: offered to a server that lists "actions", run once when it reports the user's
+// choice for that notification, and never offered to a server that cannot show them.
+TEST_F(NotifierBusTest, AReminderOffersItsActionsAndRunsTheChosenOneOnce) {
+  auto host = StartServer(u"server-actions"_s, {u"body"_s, u"actions"_s});
+  int snoozed = 0;
+  int opened = 0;
+  const ReminderActions actions{[&] { ++snoozed; }, [&] { ++opened; }};
+  std::optional<BalloonRoute> route;
+  router_->DeliverReminder(u"first"_s, u"Tom"_s, actions, [&](BalloonRoute taken) { route = taken; });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return route.has_value(); }, kLongestWaitMilliseconds));
+  route.reset();
+  router_->DeliverReminder(u"second"_s, u"Ann"_s, actions, [&](BalloonRoute taken) { route = taken; });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return route.has_value(); }, kLongestWaitMilliseconds));
+  EXPECT_EQ(route, BalloonRoute::DesktopNotification);
+  const std::vector<ReceivedNotify> received = host->Server().Received();
+  ASSERT_EQ(received.size(), 2u);
+  EXPECT_EQ(received[0].actions, (QStringList{u"default"_s, u"Open Almanex"_s, u"snooze"_s, u"Snooze 10 minutes"_s}));
+  EXPECT_EQ(received[0].expireTimeout, 0);
+
+  // Notification 1 is snoozed (twice reported: runs once); 2 is clicked; 7 is somebody else's.
+  host->EmitSignal(u"ActionInvoked"_s, {QVariant::fromValue(7u), u"snooze"_s});
+  host->EmitSignal(u"ActionInvoked"_s, {QVariant::fromValue(1u), u"snooze"_s});
+  host->EmitSignal(u"ActionInvoked"_s, {QVariant::fromValue(1u), u"snooze"_s});
+  host->EmitSignal(u"ActionInvoked"_s, {QVariant::fromValue(2u), u"default"_s});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return opened == 1; }, kLongestWaitMilliseconds));
+  QTest::qWait(50);  // room for a wrong second run to arrive
+  EXPECT_EQ(snoozed, 1);
+  EXPECT_EQ(opened, 1);
+}
+
+TEST_F(NotifierBusTest, AClosedNotificationForgetsItsActions) {
+  auto host = StartServer(u"server-actions"_s, {u"body"_s, u"actions"_s});
+  int snoozed = 0;
+  std::optional<BalloonRoute> route;
+  router_->DeliverReminder(u"text"_s, u"Tom"_s, {[&] { ++snoozed; }, {}}, [&](BalloonRoute taken) { route = taken; });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return route.has_value(); }, kLongestWaitMilliseconds));
+  ASSERT_EQ(host->Server().Received().size(), 1u);
+  EXPECT_EQ(host->Server().Received()[0].actions, (QStringList{u"snooze"_s, u"Snooze 10 minutes"_s}));
+  host->EmitSignal(u"NotificationClosed"_s, {QVariant::fromValue(1u), QVariant::fromValue(2u)});
+  host->EmitSignal(u"ActionInvoked"_s, {QVariant::fromValue(1u), u"snooze"_s});
+  // A marker signal after both: once its effect is seen, the two before it have been handled.
+  int marker = 0;
+  // Its action is reported only once we hold its id (the server records a call before it answers).
+  route.reset();
+  router_->DeliverReminder(u"marker"_s, u"M"_s, {[&] { ++marker; }, {}}, [&](BalloonRoute taken) { route = taken; });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return route.has_value(); }, kLongestWaitMilliseconds));
+  ASSERT_EQ(host->Server().Received().size(), 2u);
+  host->EmitSignal(u"ActionInvoked"_s, {QVariant::fromValue(2u), u"snooze"_s});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return marker == 1; }, kLongestWaitMilliseconds));
+  EXPECT_EQ(snoozed, 0);
+}
+
+TEST_F(NotifierBusTest, AServerWithoutActionsGetsNone) {
+  auto host = StartServer(u"server-plain"_s, {u"body"_s});
+  std::optional<BalloonRoute> route;
+  router_->DeliverReminder(u"text"_s, u"Tom"_s, {[] {}, [] {}}, [&](BalloonRoute taken) { route = taken; });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return route.has_value(); }, kLongestWaitMilliseconds));
+  ASSERT_EQ(host->Server().Received().size(), 1u);
+  EXPECT_TRUE(host->Server().Received()[0].actions.isEmpty());
+}
+
+TEST_F(NotifierBusTest, WithoutAServerTheReminderPopupOffersTheActions) {
+  int snoozed = 0;
+  std::optional<BalloonRoute> route;
+  router_->DeliverReminder(u"text"_s, u"Tom"_s, {[&] { ++snoozed; }, [] {}},
+                           [&](BalloonRoute taken) { route = taken; });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return route.has_value(); }, kLongestWaitMilliseconds));
+  EXPECT_EQ(route, BalloonRoute::Popup);
+  ASSERT_EQ(popup_.reminders.size(), 1u);
+  EXPECT_EQ(popup_.reminders[0].title, u"Tom"_s);
+  ASSERT_TRUE(popup_.reminders[0].actions.snooze && popup_.reminders[0].actions.open);
+  popup_.reminders[0].actions.snooze();
+  EXPECT_EQ(snoozed, 1);
 }
 
 TEST(NotifierNoBus, ADisconnectedBusMeansNoService) {

@@ -226,7 +226,7 @@ TEST(DesktopNotificationArguments, NoticeAndReminder) {
     // The notification service takes urgency as a byte; strict servers ignore an int.
     EXPECT_EQ(notification.hints.value(u"urgency"_s).metaType(), QMetaType::fromType<uchar>());
     EXPECT_EQ(notification.hints.value(u"urgency"_s).toInt(), 1);
-    EXPECT_EQ(notification.hints.value(u"desktop-entry"_s).toString(), u"Almanex"_s);
+    EXPECT_EQ(notification.hints.value(u"desktop-entry"_s).toString(), u"io.github.quorvel.Almanex"_s);
     EXPECT_EQ(notification.expireTimeout, kind == BalloonKind::Reminder ? 0 : 3000);
   }
 }

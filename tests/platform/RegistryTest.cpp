@@ -8,6 +8,8 @@
 #include <QString>
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <ostream>
 #include <string>
@@ -293,6 +295,42 @@ TEST_F(RegistryTest, ReadsWhatAWindowsExportOrAHandEditLooksLike) {
             "\"New\"=\"value\"\n");
 }
 
+// Many keys, each listed twice in other letter cases with its values repeated: every key and value is
+// one entry, the later listing's data wins, the first spellings and places stay, and a rewrite keeps
+// them so.
+TEST_F(RegistryTest, KeysAndValuesListedTwiceMergeIntoTheirFirstListing) {
+  constexpr int kKeys = 200;
+  constexpr int kValues = 20;
+  const auto dword = [](int listing, int key, int value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%08x", listing * 0x10000 + key * 0x100 + value);
+    return std::string(text);
+  };
+  std::string seeded = "REGEDIT4\n";
+  std::string expected = "REGEDIT4\n";
+  for (int listing = 0; listing < 2; ++listing) {
+    for (int k = 0; k < kKeys; ++k) {
+      seeded += "\n[HKEY_CURRENT_USER\\" + std::string(listing == 0 ? "Software\\Many\\Key" : "SOFTWARE\\MANY\\KEY") +
+                std::to_string(k) + "]\n";
+      if (listing == 0) expected += "\n[HKEY_CURRENT_USER\\Software\\Many\\Key" + std::to_string(k) + "]\n";
+      for (int v = 0; v < kValues; ++v) {
+        seeded += "\"" + std::string(listing == 0 ? "Value" : "VALUE") + std::to_string(v) +
+                  "\"=dword:" + dword(listing, k, v) + "\n";
+        if (listing == 0) {
+          const bool rewritten = k == kKeys - 1 && v == kValues - 1;
+          expected += "\"Value" + std::to_string(v) + "\"=dword:" + (rewritten ? "00abcdef" : dword(1, k, v)) + "\n";
+        }
+      }
+    }
+  }
+  SeedFile(seeded);
+  std::uint32_t number = 0;
+  ASSERT_EQ(ReadDword("Software\\Many\\Key123", "value7", number), RegistryStatus::Ok);
+  EXPECT_EQ(number, 0x17B07u);
+  ASSERT_EQ(WriteDword("software\\many\\key199", "value19", 0xABCDEF), RegistryStatus::Ok);
+  EXPECT_EQ(ReadFileBytes(RegistryFile()), expected);
+}
+
 TEST_F(RegistryTest, AFileInAWindowsCodePageIsReadAsWindows1252AndRewrittenAsUtf8) {
   SeedFile("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Event]\r\n\"Type\"=\"F\xFCr \x80 \x93q\x94\\r\\n\"\r\n");
   const std::string expected = "F\xC3\xBCr \xE2\x82\xAC \xE2\x80\x9Cq\xE2\x80\x9D\r\n";
@@ -303,6 +341,82 @@ TEST_F(RegistryTest, AFileInAWindowsCodePageIsReadAsWindows1252AndRewrittenAsUtf
   ASSERT_EQ(ReadString("Software\\Event", "Type", text), RegistryStatus::Ok);
   EXPECT_EQ(text, expected);
   EXPECT_NE(ReadFileBytes(RegistryFile()).find("\"Type\"=\"F\xC3\xBCr"), std::string::npos);
+}
+
+struct DanglingCase {
+  const char* name;
+  const char* bytes;
+  const char* kept;  // the binary value's line as the rewritten file holds it
+};
+void PrintTo(const DanglingCase& value, std::ostream* out) { *out << value.name; }
+
+class DanglingContinuation : public RegistryTest, public ::testing::WithParamInterface<DanglingCase> {};
+
+// A binary value continued on its file's last line has nothing left to continue with: it ends there.
+// A save afterwards puts its lines after it, each on a line of its own, and reads back; the binary
+// value stays as it was written.
+TEST_P(DanglingContinuation, EndsAtTheEndOfTheFileAndASaveAfterItReadsBack) {
+  SeedFile(GetParam().bytes);
+  ASSERT_EQ(WriteDword("Software\\Test", "Saved", 42), RegistryStatus::Ok);
+  ASSERT_EQ(WriteString("Software\\Later", "Next", "value"), RegistryStatus::Ok);
+  std::uint32_t number = 0;
+  ASSERT_EQ(ReadDword("Software\\Test", "Saved", number), RegistryStatus::Ok) << ReadFileBytes(RegistryFile());
+  EXPECT_EQ(number, 42u);
+  std::string text;
+  ASSERT_EQ(ReadString("Software\\Later", "Next", text), RegistryStatus::Ok) << ReadFileBytes(RegistryFile());
+  EXPECT_EQ(text, "value");
+  EXPECT_EQ(ReadString("Software\\Test", "b", text), RegistryStatus::WrongType);  // still there, still binary
+  EXPECT_EQ(ReadFileBytes(RegistryFile()), "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Test]\n" +
+                                               std::string(GetParam().kept) +
+                                               "\"Saved\"=dword:0000002a\n\n"
+                                               "[HKEY_CURRENT_USER\\Software\\Later]\n\"Next\"=\"value\"\n");
+}
+
+const DanglingCase kDanglingCases[] = {
+    {"NoFinalLineBreak", "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Test]\n\"b\"=hex(2):41,00,\\",
+     "\"b\"=hex(2):41,00,\n"},
+    {"FinalLineBreak", "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Test]\n\"b\"=hex(2):41,00,\\\n",
+     "\"b\"=hex(2):41,00,\n"},
+    {"CrLf", "REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Test]\r\n\"b\"=hex(2):41,00,\\\r\n", "\"b\"=hex(2):41,00,\n"},
+    {"OnAContinuationLine", "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Test]\n\"b\"=hex:01,02,\\\n  03,04,\\\n",
+     "\"b\"=hex:01,02,\\\n  03,04,\n"},
+    {"BlanksAfterTheBackslash", "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Test]\n\"b\"=hex:01,\\\n  02,\\  \t",
+     "\"b\"=hex:01,\\\n  02,\n"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Files, DanglingContinuation, ::testing::ValuesIn(kDanglingCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// U+FEFF is a byte-order mark only as the file's first character; in a name it is a character like any
+// other, so a name that starts with one is a name of its own.
+TEST_F(RegistryTest, ANameStartingWithU_FEFFIsNotTheNameWithoutIt) {
+  const std::string mark = "\xEF\xBB\xBF";
+  ASSERT_EQ(WriteDword("Software\\Test", "Name", 1), RegistryStatus::Ok);
+  ASSERT_EQ(WriteDword("Software\\Test", mark + "Name", 2), RegistryStatus::Ok);
+  ASSERT_EQ(WriteDword("Software\\Test", mark + mark + "name", 3), RegistryStatus::Ok);
+  ASSERT_EQ(WriteDword("Software\\" + mark + "Test", "Name", 4), RegistryStatus::Ok);
+  ASSERT_EQ(WriteDword(mark + "Software\\Test", "Name", 5), RegistryStatus::Ok);
+  std::uint32_t number = 0;
+  ASSERT_EQ(ReadDword("Software\\Test", "name", number), RegistryStatus::Ok);
+  EXPECT_EQ(number, 1u);
+  ASSERT_EQ(ReadDword("Software\\Test", mark + "NAME", number), RegistryStatus::Ok);
+  EXPECT_EQ(number, 2u);
+  ASSERT_EQ(ReadDword("Software\\Test", mark + mark + "Name", number), RegistryStatus::Ok);
+  EXPECT_EQ(number, 3u);
+  ASSERT_EQ(ReadDword("software\\" + mark + "test", "Name", number), RegistryStatus::Ok);
+  EXPECT_EQ(number, 4u);
+  ASSERT_EQ(ReadDword(mark + "SOFTWARE\\Test", "Name", number), RegistryStatus::Ok);
+  EXPECT_EQ(number, 5u);
+  RegistryKey key;
+  EXPECT_EQ(key.Open("Software\\" + mark, false), RegistryStatus::NotFound);
+
+  // The same from a file written by hand, which itself starts with a byte-order mark.
+  SeedFile(mark + "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Hand]\n\"" + mark +
+           "A\"=dword:00000001\n\"a\"=dword:00000002\n");
+  ASSERT_EQ(ReadDword("Software\\Hand", mark + "a", number), RegistryStatus::Ok);
+  EXPECT_EQ(number, 1u);
+  ASSERT_EQ(ReadDword("Software\\Hand", "A", number), RegistryStatus::Ok);
+  EXPECT_EQ(number, 2u);
 }
 
 struct GarbledCase {
@@ -383,6 +497,25 @@ TEST_F(RegistryTest, AFolderOrAHugeFileInPlaceOfTheStoreIsRefused) {
   std::filesystem::resize_file(RegistryFile(), 17 * 1024 * 1024);
   EXPECT_EQ(key.Open("Software\\Test", true), RegistryStatus::Unreadable);
   EXPECT_EQ(std::filesystem::file_size(RegistryFile()), 17u * 1024 * 1024);
+}
+
+// A FIFO in place of the store must not block the open until some other program writes into it: it is
+// refused at once, as any file that is not a regular file is, and left as it is. The open runs in a child
+// process under a watchdog alarm, so that a hang shows as a failure instead of stalling the test run.
+TEST_F(RegistryTest, AFifoInPlaceOfTheStoreIsRefusedWithoutWaiting) {
+  std::filesystem::create_directories(std::filesystem::path(RegistryFile()).parent_path());
+  ASSERT_EQ(::mkfifo(RegistryFile().c_str(), 0600), 0);
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        ::alarm(20);
+        RegistryKey key;
+        const bool refused = key.Open("Software\\Test", false) == RegistryStatus::Unreadable &&
+                             key.Open("Software\\Test", true) == RegistryStatus::Unreadable && !key.IsOpen();
+        std::_Exit(refused ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+  EXPECT_TRUE(std::filesystem::is_fifo(RegistryFile()));
 }
 
 // After every commit the file is complete and valid, no temporary file is left beside it, and each
@@ -473,6 +606,20 @@ TEST_F(RegistryTest, AnOpenKeyReadsItsOwnPendingWrites) {
   EXPECT_FALSE(FileExists(RegistryFile()));  // nothing is written before the close
   ASSERT_EQ(key.Close(), RegistryStatus::Ok);
   EXPECT_TRUE(FileExists(RegistryFile()));
+}
+
+// Two processes that each read a DWORD and write it plus one, 500 times, through settings-store keys: the
+// lock each key holds from its open to its commit keeps every step.
+TEST_F(RegistryTest, TwoProcessesIncrementingOneValueLoseNoStep) {
+  const test::TempDir dir{test::TempDir::InMemory{}};
+  const std::string path = dir.File("Almanex/registry.reg");
+  const std::vector<std::string> writer = {ALMANEX_STORE_WRITER_PATH, "registry-increment", path, "500"};
+  ASSERT_TRUE(test::RunTogether({writer, writer}));
+  RegistryKey key;
+  ASSERT_EQ(key.Open("Software\\Counter", false, path), RegistryStatus::Ok);
+  std::uint32_t value = 0;
+  ASSERT_EQ(key.ReadDword("Value", value), RegistryStatus::Ok);
+  EXPECT_EQ(value, 1000u);
 }
 
 }  // namespace

@@ -24,32 +24,6 @@ inline void PrintTo(RegistryStatus status, std::ostream* out) {
 
 namespace almanex::test {
 
-/// Sets an environment variable for the lifetime of the object and restores the old state afterwards.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const char* name, std::optional<std::string> value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value) {
-      setenv(name, value->c_str(), 1);
-    } else {
-      unsetenv(name);
-    }
-  }
-  ~ScopedEnvironment() {
-    if (old_) {
-      setenv(name_, old_->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-  ScopedEnvironment(const ScopedEnvironment&) = delete;
-  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
-
 /// Every test gets fresh, empty config folders: the user's (XDG_CONFIG_HOME) and the system-wide one
 /// (XDG_CONFIG_DIRS). Neither exists yet, so the code under test has to create them.
 class PrivateConfigTest : public ::testing::Test {

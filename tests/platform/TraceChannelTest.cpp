@@ -203,6 +203,42 @@ INSTANTIATE_TEST_SUITE_P(
                       SilentListenerCase{"NeverAccepts", TestTraceListener::Behaviour::NeverAccept, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(TraceChannel, ASilentListenerIsToldApartFromOneThatAnswers) {
+  const std::string path = DebugServerSocketPath();
+  const auto deliver = [&path] {
+    return DeliverDebugAgentMsgTo(
+        path, "Comm", [] { return std::string("m"); }, 50);
+  };
+  EXPECT_EQ(deliver(), TraceDelivery::NotSent);
+  {
+    TestTraceListener silent(path, TestTraceListener::Behaviour::NeverAnswer);
+    EXPECT_EQ(deliver(), TraceDelivery::TimedOut);
+  }
+  TestTraceListener answering(path);
+  EXPECT_EQ(deliver(), TraceDelivery::Answered);
+}
+
+// After a time-out the lines are dropped for a pause of 1, 2, 4 ... seconds, at most a minute, until a
+// line is answered in time again.
+TEST(TraceBackOff, PausesGrowAfterEachTimeOutUpToAMinuteAndEndOnAnAnswer) {
+  TraceBackOff backOff;
+  long long now = 5000;
+  EXPECT_TRUE(backOff.MaySend(now));
+  backOff.Record(TraceDelivery::NotSent, now);  // no listener: nothing to wait for, no pause
+  EXPECT_TRUE(backOff.MaySend(now));
+  const long long pauses[] = {1000, 2000, 4000, 8000, 16000, 32000, 60000, 60000};
+  for (const long long pause : pauses) {
+    backOff.Record(TraceDelivery::TimedOut, now);
+    EXPECT_FALSE(backOff.MaySend(now + pause - 1)) << pause;
+    EXPECT_TRUE(backOff.MaySend(now + pause)) << pause;
+    now += pause;
+  }
+  backOff.Record(TraceDelivery::Answered, now);
+  backOff.Record(TraceDelivery::TimedOut, now);
+  EXPECT_FALSE(backOff.MaySend(now + 999));
+  EXPECT_TRUE(backOff.MaySend(now + 1000));  // the pauses start again from one second
+}
+
 TEST(TraceChannel, ListenerThatClosesAtOnceDoesNotKillTheSender) {
   // SIGPIPE keeps its default action here, so a send that raised it would end this process.
   struct sigaction previous {};

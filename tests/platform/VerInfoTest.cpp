@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <functional>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,14 @@ TEST(VersionBlockLayout, OneTextBlockHasItsKeyValueAndPaddingWhereTheLayoutPutsT
   // wLength 18: header 6, "A\0" 4, pad 2, "BC\0" 6; the padding after the value is not counted.
   const std::vector<std::uint8_t> expected = {18, 0, 3, 0, 1, 0, 'A', 0, 0, 0, 0, 0, 'B', 0, 'C', 0, 0, 0};
   EXPECT_EQ(Serialize(node), expected);
+}
+
+TEST(VersionBlockLayout, KeyWithANulIsRefusedBecauseTheReaderWouldEndItThere) {
+  // Written as given, "Comp\0any" would read as "Comp", with its value looked for too early.
+  VersionContents contents = TypicalContents({2, 0, 0, 1});
+  contents.strings.emplace_back(std::string("Comp\0any", 8), "Quorvel");
+  EXPECT_THROW(Serialize(MakeVersionInfo(contents)), std::invalid_argument);
+  EXPECT_THROW(Serialize(VersionNode{std::string("A\0", 2), 1, std::string("B"), {}, {}}), std::invalid_argument);
 }
 
 TEST(VersionBlockLayout, RootHoldsSignedFixedInfoAndAlignedChildren) {

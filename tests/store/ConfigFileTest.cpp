@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,16 +29,61 @@ TEST(ConfigFilePath, OneLevelAboveTheExecutablesFolder) {
       {"/home/ann/Apps/Almanex/Bin/almanex", "/home/ann/Apps/Almanex/Config/Config.INI"},
       {"/opt/my almanex/bin/almanex", "/opt/my almanex/Config/Config.INI"},
   };
-  for (const auto& row : rows) EXPECT_EQ(ConfigFilePathFor(row.executable), row.expected) << row.executable;
+  for (const auto& row : rows) {
+    EXPECT_EQ(PortableConfigFilePathFor(row.executable), row.expected) << row.executable;
+  }
 }
 
-TEST(ConfigFilePath, FollowsTheRunningExecutable) {
+// The portable place holds while its Config folder exists; otherwise the user's data folder.
+class ConfigFileLocation : public ::testing::Test {
+ protected:
+  test::TempDir root_;
+  test::ScopedEnvironment home_{"HOME", root_.File("home")};
+  test::ScopedEnvironment dataHome_{"XDG_DATA_HOME", std::nullopt};
+  std::string executable_ = root_.File("opt/almanex/bin/almanex");
+};
+
+TEST_F(ConfigFileLocation, PortableWhileTheConfigFolderExists) {
+  std::filesystem::create_directories(root_.File("opt/almanex/Config"));
+  EXPECT_EQ(ConfigFilePathFor(executable_), root_.File("opt/almanex/Config/Config.INI"));
+}
+
+TEST_F(ConfigFileLocation, TheUsersDataFolderOtherwise) {
+  const struct {
+    const char* name;
+    std::optional<std::string> dataHome;
+    std::string expected;
+  } rows[] = {
+      {"unset", std::nullopt, root_.File("home/.local/share/Almanex/Config.INI")},
+      {"empty", "", root_.File("home/.local/share/Almanex/Config.INI")},
+      {"relative is ignored", "data", root_.File("home/.local/share/Almanex/Config.INI")},
+      {"absolute", root_.File("data/"), root_.File("data/Almanex/Config.INI")},
+  };
+  for (const auto& row : rows) {
+    test::ScopedEnvironment dataHome("XDG_DATA_HOME", row.dataHome);
+    EXPECT_EQ(ConfigFilePathFor(executable_), row.expected) << row.name;
+  }
+  // A regular file named Config is no folder to keep events in.
+  std::filesystem::create_directories(root_.File("opt/almanex"));
+  test::WriteFileBytes(root_.File("opt/almanex/Config"), "");
+  EXPECT_EQ(ConfigFilePathFor(executable_), root_.File("home/.local/share/Almanex/Config.INI"));
+}
+
+// The test executable's tree has no Config folder one level up, so the running program's file is in the
+// user's data folder, which is created private for it.
+TEST_F(ConfigFileLocation, TheRunningProgramCreatesItsPrivateDataFolder) {
   const std::string executable = ExecutablePath();
   ASSERT_FALSE(executable.empty());
-  EXPECT_EQ(executable.front(), '/');
   EXPECT_EQ(std::filesystem::path(executable).filename(), "test_store");
-  EXPECT_EQ(ConfigFilePath(),
-            std::filesystem::path(executable).parent_path().parent_path().string() + "/Config/Config.INI");
+  ASSERT_FALSE(std::filesystem::exists(std::filesystem::path(executable).parent_path().parent_path() / "Config"));
+  const std::string path = ConfigFilePath();
+  EXPECT_EQ(path, root_.File("home/.local/share/Almanex/Config.INI"));
+  for (const char* folder : {"home/.local/share/Almanex", "home/.local/share", "home/.local"}) {
+    struct stat info {};
+    ASSERT_EQ(::stat(root_.File(folder).c_str(), &info), 0) << folder;
+    EXPECT_EQ(info.st_mode & 07777, 0700u) << folder;
+  }
+  EXPECT_TRUE(EnsureFileExists(path));
 }
 
 TEST(EnsureFileExists, CreatesAnEmptyFileInAnExistingFolder) {
@@ -63,6 +110,23 @@ TEST(EnsureFileExists, NeverCreatesTheFolder) {
   EXPECT_FALSE(test::FileExists(dir.File("Config")));
   EXPECT_EQ(FailToCreateFileMessage(path),
             "Fail to create file " + path + ".\rPlease make sure the disk is not full or corrupted.");
+}
+
+// The creation follows the writer's rule for links: the target of a dangling link is never created (as
+// root, a link into a root-only folder would otherwise create a file there); a link to an existing file
+// is that file, which the writer then follows or refuses.
+TEST(EnsureFileExists, NeverCreatesTheTargetOfADanglingLink) {
+  test::TempDir dir;
+  std::filesystem::create_directory(dir.File("elsewhere"));
+  const std::string path = dir.File("Config.INI");
+  ASSERT_EQ(::symlink(dir.File("elsewhere/target").c_str(), path.c_str()), 0);
+  EXPECT_FALSE(EnsureFileExists(path));
+  EXPECT_FALSE(test::FileExists(dir.File("elsewhere/target")));
+  EXPECT_TRUE(std::filesystem::is_symlink(path));
+
+  test::WriteFileBytes(dir.File("elsewhere/target"), "[Event1]\r\n");
+  EXPECT_TRUE(EnsureFileExists(path));
+  EXPECT_EQ(test::ReadFileBytes(dir.File("elsewhere/target")), "[Event1]\r\n");
 }
 
 TEST(EventSection, NameContainsEventWithItsCase) {

@@ -428,5 +428,17 @@ TEST_P(MarkCommit, FailingStepLeavesTheOldFileAndARetryWritesTheNewOne) {
 INSTANTIATE_TEST_SUITE_P(Steps, MarkCommit, ::testing::ValuesIn(kFailedSteps),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Two processes that each read a count and write it plus one, 500 times, through the store's commit
+// path: the commit lock keeps every step.
+TEST(IniCommitLock, TwoProcessesIncrementingOneValueLoseNoStep) {
+  test::TempDir dir{test::TempDir::InMemory{}};
+  const std::string path = dir.File("Config.INI");
+  const std::vector<std::string> writer = {ALMANEX_STORE_WRITER_PATH, "ini-increment", path, "500"};
+  ASSERT_TRUE(test::RunTogether({writer, writer}));
+  const IniFile file(path);
+  EXPECT_EQ(file.ReadInteger("Counter", "Value", 0), 1000);
+  EXPECT_EQ(test::FolderEntries(dir.Path()), std::set<std::string>{"Config.INI"});
+}
+
 }  // namespace
 }  // namespace almanex

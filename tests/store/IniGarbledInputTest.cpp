@@ -60,6 +60,28 @@ TEST(IniGarbledInput, NulBytesAreOrdinaryBytes) {
   EXPECT_EQ(file.ReadString("B", "k", ""), "2");
 }
 
+// A header holding a NUL lists under its name from the file; erasing the section by that name removes it
+// from the listing at once, not only from the file at the commit.
+TEST(IniGarbledInput, AnErasedSectionWithANulInItsHeaderIsNoLongerListed) {
+  test::TempDir dir;
+  const std::string path = dir.File("Config.INI");
+  test::WriteFileBytes(path, "[A\0B]\r\nk=v\r\n[C]\r\nk=1\r\n[D\0\0e]\r\nk=2\r\n"s);
+  {
+    IniFile file(path);
+    const std::vector<std::string> names = file.SectionNames();
+    ASSERT_EQ(names, (std::vector<std::string>{"A\0B"s, "C", "D\0\0e"s}));
+    file.EraseSection(names[0]);
+    file.EraseSection(names[2]);
+    EXPECT_EQ(file.SectionNames(), std::vector<std::string>{"C"});
+    EXPECT_FALSE(file.SectionExists(names[0]));
+    EXPECT_FALSE(file.ReadValue(names[0], "k").has_value());
+    file.Flush();
+    EXPECT_EQ(file.SectionNames(), std::vector<std::string>{"C"});
+  }
+  EXPECT_EQ(test::ReadFileBytes(path), "[C]\r\nk=1\r\n");
+  EXPECT_EQ(IniFile(path).SectionNames(), std::vector<std::string>{"C"});
+}
+
 TEST(IniGarbledInput, TenMebibyteLineIsReadWhole) {
   test::TempDir dir;
   const std::string path = dir.File("Config.INI");

@@ -235,6 +235,9 @@ TEST_P(IniSemanticsTest, ReadsAndWrites) {
   // What this operation read from its pending writes is what the next operation reads from the file.
   IniFile reopened(path);
   for (std::size_t i = afterLastWrite; i < row.steps.size(); ++i) Check(reopened, row.steps[i], "reopened");
+  // A read-only mapped snapshot, which indexes keys one section at a time, reads the same.
+  const IniFile mapped(path, IniFile::ReadOnlyMapped{});
+  for (std::size_t i = afterLastWrite; i < row.steps.size(); ++i) Check(mapped, row.steps[i], "mapped");
 }
 
 INSTANTIATE_TEST_SUITE_P(Profile, IniSemanticsTest, ::testing::ValuesIn(kCases),

@@ -11,7 +11,7 @@
 
 #include "cli/Cli.h"
 #include "datetime/DateFormat.h"
-#include "platform/core/LocaleBridge.h"
+#include "platform/locale/LocaleBridge.h"
 #include "store/IniFile.h"
 #include "tests/common/TestSupport.h"
 #include "tests/tools/CliTestSupport.h"

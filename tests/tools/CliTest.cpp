@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "cli/Cli.h"
@@ -52,6 +53,42 @@ TEST(CliList, DefaultNowComesFromTheClock) {
       RunCli({"list", "--config", kFixture, "--now", "2026-12-25 12:00:00", "--locale", "en_US"});
   const test::CliResult clocked = RunCli({"list", "--config", kFixture, "--locale", "en_US"});
   EXPECT_EQ(fixed.out, clocked.out);
+}
+
+// A title or type may hold any byte but a line break; no command lets one add a field or a line, or reach
+// the terminal as an escape sequence.
+TEST(CliOutput, ControlCharactersInTheFileBecomeBlanksInEveryCommand) {
+  test::TempDir folder;
+  const std::string config = folder.File("Config.INI");
+  test::WriteFileBytes(
+      config,
+      "[Event1]\r\nTitle=A\tB\x1b]0;owned\x07C\x7F\xC2\x9B"
+      "D\x01\r\nTypeDesc=T\tY\x1b[2J\r\n"
+      "Date=12/25/2026\r\nDateChecked=1\r\nRPStartDate=12/1/2026\r\nRPRecurrenceType=0\r\nRPInterval=1\r\n"
+      "RemindTime=11:00:00 AM\r\nReminded=0\r\nRemindMe=1\r\n");
+  const std::vector<std::vector<std::string>> commands = {{"list"},
+                                                          {"next"},
+                                                          {"due", "--day", "2026-12-25"},
+                                                          {"sentence", "--section", "Event1"},
+                                                          {"list", "--json"},
+                                                          {"next", "--json"},
+                                                          {"due", "--day", "2026-12-25", "--json"}};
+  const std::size_t expectedTabs[] = {11, 3, 1, 0, 0, 0, 0};
+  for (std::size_t c = 0; c < commands.size(); ++c) {
+    std::vector<std::string> arguments = commands[c];
+    for (const char* option : {"--config", config.c_str(), "--locale", "en_US"}) arguments.push_back(option);
+    const test::CliResult result = RunCli(arguments);
+    ASSERT_EQ(result.status, 0) << arguments[0] << result.err;
+    ASSERT_FALSE(result.out.empty()) << arguments[0];
+    EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 1) << arguments[0] << result.out;
+    EXPECT_EQ(static_cast<std::size_t>(std::count(result.out.begin(), result.out.end(), '\t')), expectedTabs[c])
+        << arguments[0] << " " << result.out;
+    for (const char c1 : result.out) {
+      const auto byte = static_cast<unsigned char>(c1);
+      EXPECT_TRUE(byte >= 0x20 ? byte != 0x7F : (byte == '\t' || byte == '\n')) << arguments[0] << int(byte);
+    }
+    EXPECT_EQ(result.out.find("\xC2\x9B"), std::string::npos) << arguments[0];
+  }
 }
 
 struct BadArguments {

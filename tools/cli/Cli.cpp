@@ -1,7 +1,5 @@
 #include "Cli.h"
 
-#include <QLocale>
-#include <QString>
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -12,14 +10,25 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "JsonLine.h"
+#include "base/AtomicFile.h"
+#ifdef ALMANEX_CLI_CALENDAR_ELSEWHERE
+#include <unistd.h>
+
+#include <iostream>
+#else
+#include "calendar/IcsExport.h"
+#include "calendar/IcsImport.h"
+#endif
 #include "datetime/DateFormat.h"
 #include "datetime/DateTimeUnit.h"
 #include "datetime/IntervalReport.h"
-#include "platform/core/LocaleBridge.h"
+#include "platform/core/LocaleCache.h"
 #include "platform/core/VerInfoUnit.h"
 #include "recurrence/IniRecurrenceUnit.h"
 #include "recurrence/ReminderSearch.h"
 #include "store/ConfigFile.h"
+#include "store/EventKeys.h"
 #include "store/EventList.h"
 #include "store/EventRecord.h"
 #include "store/IniFile.h"
@@ -28,12 +37,14 @@ namespace almanex::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: almanex-cli list [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] [--locale NAME]\n"
-    "       almanex-cli next [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] [--locale NAME]\n"
+    "usage: almanex-cli list [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] [--locale NAME] [--json]\n"
+    "       almanex-cli next [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] [--locale NAME] [--json]\n"
     "       almanex-cli due --day YYYY-MM-DD [--days N] [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] "
-    "[--locale NAME]\n"
+    "[--locale NAME] [--json]\n"
     "       almanex-cli sentence --section NAME [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] [--locale NAME]\n"
     "       almanex-cli report --section NAME [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] [--locale NAME]\n"
+    "       almanex-cli export --ics FILE|- [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] [--locale NAME]\n"
+    "       almanex-cli import --ics FILE [--dry-run] [--config FILE] [--now \"YYYY-MM-DD HH:MM:SS\"] [--locale NAME]\n"
     "       almanex-cli --help\n"
     "       almanex-cli --version\n";
 
@@ -49,6 +60,10 @@ constexpr const char* kHelp =
     "  sentence  the reminder sentence the event would show at --now, with its own wording\n"
     "  report    the interval report between --now and the event, in plain text; its CR LF line breaks\n"
     "            are printed as LF\n"
+    "  export    the events as an iCalendar file (RFC 5545), one VEVENT each, into FILE or, for -, stdout\n"
+    "  import    the VEVENTs of an iCalendar file added as new events in one write: one line\n"
+    "            \"<section><TAB><title>\" each, a \"note:\" line for each rule imported once only and why;\n"
+    "            --dry-run writes nothing; a malformed file imports nothing (status 1, the line on stderr)\n"
     "\n"
     "For next and sentence, the event's date-time is its Date (default today; today when DateChecked=0) at\n"
     "its Time (default midnight; midnight when TimeChecked=0), as the reminders count it. For report it is\n"
@@ -56,12 +71,34 @@ constexpr const char* kHelp =
     "DateChecked=0 is today and TimeChecked=0 midnight. Section names ignore letter case. --config defaults to the\n"
     "program's Config.INI, --now to the current time, --locale to the user's locale. The file is only\n"
     "read. Every output line ends with LF. Exit status 2: a bad argument, date or section name; 1: the\n"
-    "report's calculation failed (the report is printed all the same).\n";
+    "report's calculation failed (the report is printed all the same).\n"
+    "\n"
+    "With --json, list, due and next print one JSON object per line instead: section, title, type, date and\n"
+    "time as the grid shows them; moment (the event's date-time) and ahead (true when it is after --now);\n"
+    "years, months, weeks, days, hours, minutes and seconds, the span to --now as numbers, and yearsText ...\n"
+    "secondsText, the grid's texts of the same figures (null and \"\" when the span cannot be calculated);\n"
+    "remind, the next reminder moment after --now (null when none within four years). due adds day; next\n"
+    "gives its pending remind moment and adds sentence. Moments are \"YYYY-MM-DD HH:MM:SS\" local time.\n";
 
 /// The form of --now, and of the moments the commands print.
 constexpr const char* kIsoPattern = "yyyy-mm-dd hh:nn:ss";
 /// The form of --day, and of the days `due` prints.
 constexpr const char* kIsoDayPattern = "yyyy-mm-dd";
+
+/// The flag that switches list, due and next to JSON lines.
+constexpr std::string_view kJsonFlag = "--json";
+
+/// Removes every `flag` from the arguments; true when there was one.
+bool TakeFlag(std::vector<std::string>& arguments, std::string_view flag) {
+  const auto kept = std::remove(arguments.begin() + 1, arguments.end(), flag);
+  const bool found = kept != arguments.end();
+  arguments.erase(kept, arguments.end());
+  return found;
+}
+
+int ListJson(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock);
+int NextJson(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock);
+int DueJson(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock);
 
 /// A bad command line; its message goes to stderr with the usage.
 class UsageError : public std::runtime_error {
@@ -122,50 +159,68 @@ DateTime ParseNow(const std::string& text) {
   return *value;
 }
 
-FormatSettings SettingsForLocale(const std::string& name) {
-  const QLocale locale(QString::fromStdString(name));
-  const bool isCLocale = name == "C" || name == "POSIX" || name.rfind("C.", 0) == 0;
-  // QLocale falls back to C for a name it does not know; that would silently change every date.
-  if (locale.language() == QLocale::C && !isCLocale) throw UsageError("unknown locale '" + name + "'");
-  return FormatSettingsFromLocale(locale);
+/// The window's formats for --locale (nothing: the user's locale), from the cache of built formats; Qt
+/// is loaded only when the cache has none that fit.
+FormatSettings SettingsForLocale(const std::optional<std::string>& name) {
+  try {
+    return CachedFormatSettings(name, DefaultLocaleFormatsSource());
+  } catch (const EUnknownLocale& error) {
+    throw UsageError(error.what());
+  }
 }
 
 Context ReadContext(const Options& options, const Clock& clock) {
   Context context;
   context.configPath = options.Get("config").value_or(ConfigFilePath());
   context.now = options.Get("now") ? ParseNow(*options.Get("now")) : clock.Now();
-  context.settings = options.Get("locale") ? SettingsForLocale(*options.Get("locale")) : UserFormatSettings();
+  context.settings = SettingsForLocale(options.Get("locale"));
   return context;
+}
+
+/// A text as one field of an output line: every control character (TAB, CR, LF, ESC and the rest of
+/// C0, DEL, and the C1 controls U+0080 to U+009F as UTF-8) becomes a blank, so that a title can neither
+/// add fields or lines nor send escape sequences to the terminal.
+std::string Field(std::string text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte < 0x20 || byte == 0x7F) {
+      text[i] = ' ';
+    } else if (byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+      text.replace(i, 2, " ");
+    }
+  }
+  return text;
 }
 
 void WriteTabSeparated(std::ostream& out, const std::array<std::string, 12>& texts) {
   for (std::size_t i = 0; i < texts.size(); ++i) {
     if (i > 0) out << '\t';
-    out << texts[i];
+    out << Field(texts[i]);
   }
   out << '\n';
 }
 
 int List(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock) {
+  if (std::vector<std::string> rest = arguments; TakeFlag(rest, kJsonFlag)) return ListJson(rest, out, clock);
   const Context context = ReadContext(Options(arguments, 1, {"config", "now", "locale"}), clock);
-  const IniFile file(context.configPath);
-  const EventList list = LoadEventList(file, context.now, context.settings);
-  for (const EventRow& row : list.rows) WriteTabSeparated(out, RowTexts(row, context.now, context.settings));
+  // Each row is printed as it is read: no list of rows, so the memory does not grow with the file.
+  const IniFile file(context.configPath, IniFile::ReadOnlyMapped{});
+  file.ForEachSectionName([&](std::string_view section) {
+    if (!IsEventSection(section)) return;
+    WriteTabSeparated(
+        out, RowTexts(ReadEventRow(file, section, context.now, context.settings), context.now, context.settings));
+  });
   return kExitOk;
-}
-
-/// A text as one TAB-separated field: a TAB inside it (a title may hold one) becomes a blank.
-std::string Field(std::string text) {
-  std::replace(text.begin(), text.end(), '\t', ' ');
-  return text;
 }
 
 /// What the reminder search makes pending at --now, Reminded marks included, as
 /// section, remind moment, title and the sentence built at --now; nothing when no reminder is pending.
 /// Reads the file only: no mark is cleared or set.
 int Next(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock) {
+  if (std::vector<std::string> rest = arguments; TakeFlag(rest, kJsonFlag)) return NextJson(rest, out, clock);
   const Context context = ReadContext(Options(arguments, 1, {"config", "now", "locale"}), clock);
-  const IniFile file(context.configPath);
+  const IniFile file(context.configPath, IniFile::ReadOnlyMapped{});
   TNextReminder next;
   TReminderWay way;
   FindNextReminder(file, context.now, context.settings, next, way);
@@ -202,16 +257,28 @@ int ParseDays(const std::optional<std::string>& text) {
   return days;
 }
 
+/// The options of due: the context, the first day (--day) and how many days (--days).
+struct DueDays {
+  Context context;
+  DateTime first;
+  int days;
+};
+
+DueDays ReadDueDays(const std::vector<std::string>& arguments, const Clock& clock) {
+  const Options options(arguments, 1, {"config", "now", "locale", "day", "days"});
+  DueDays due{ReadContext(options, clock), ParseDay(Required(options, "day", "YYYY-MM-DD")),
+              ParseDays(options.Get("days"))};
+  // first and the last day are midnights; the last one must still be a date the program can write.
+  if (due.first + (due.days - 1) > kMaxDateTime) throw UsageError("--day and --days reach past 9999-12-31");
+  return due;
+}
+
 /// The event sections whose patterns make each of N days from --day a reminder day. The file is parsed
 /// once and each section's pattern read once; one day is tested as each pattern is read, more days on
 /// the patterns kept.
 int Due(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock) {
-  const Options options(arguments, 1, {"config", "now", "locale", "day", "days"});
-  const Context context = ReadContext(options, clock);
-  const DateTime first = ParseDay(Required(options, "day", "YYYY-MM-DD"));
-  const int days = ParseDays(options.Get("days"));
-  // first and the last day are midnights; the last one must still be a date the program can write.
-  if (first + (days - 1) > kMaxDateTime) throw UsageError("--day and --days reach past 9999-12-31");
+  if (std::vector<std::string> rest = arguments; TakeFlag(rest, kJsonFlag)) return DueJson(rest, out, clock);
+  const auto [context, first, days] = ReadDueDays(arguments, clock);
 
   static const FormatSettings kIso;
   std::string buffer;
@@ -231,7 +298,7 @@ int Due(const std::vector<std::string>& arguments, std::ostream& out, const Cloc
   std::vector<std::string> fields;
   std::vector<RecurrencePattern> patterns;
   {
-    const IniFile file(context.configPath);
+    const IniFile file(context.configPath, IniFile::ReadOnlyMapped{});
     const std::string firstText = FormatDateTime(kIsoDayPattern, first, kIso);
     file.ForEachSectionName([&](std::string_view section) {
       if (!IsEventSection(section)) return;
@@ -277,7 +344,7 @@ std::string FindEventSection(const IniFile& file, const std::string& name) {
 /// The event of --section as a reminder shows it: its date-time and wording, read like the search does.
 void ReadSectionEvent(const Options& options, const Context& context, TNextReminder& next, TReminderWay& way) {
   const std::string name = Required(options, "section", "NAME");
-  const IniFile file(context.configPath);
+  const IniFile file(context.configPath, IniFile::ReadOnlyMapped{});
   ReadReminderEvent(file, FindEventSection(file, name), context.now, context.settings, next, way);
 }
 
@@ -289,7 +356,7 @@ int Sentence(const std::vector<std::string>& arguments, std::ostream& out, const
   TReminderWay way;
   ReadSectionEvent(options, context, next, way);
   const ManualClock at(context.now);
-  out << BuildSpanSentence(next, way, at, context.settings) << '\n';
+  out << Field(BuildSpanSentence(next, way, at, context.settings)) << '\n';
   return kExitOk;
 }
 
@@ -303,7 +370,7 @@ int Report(const std::vector<std::string>& arguments, std::ostream& out, std::os
   const std::string name = Required(options, "section", "NAME");
   DateTime moment = 0;
   {
-    const IniFile file(context.configPath);
+    const IniFile file(context.configPath, IniFile::ReadOnlyMapped{});
     const EventRecord record = ReadEventRecord(file, FindEventSection(file, name), context.now, context.settings);
     moment = GetEventDateTime(record, context.now);
   }
@@ -327,6 +394,201 @@ int Report(const std::vector<std::string>& arguments, std::ostream& out, std::os
   return kExitOk;
 }
 
+// --json: one object per line, for status bars and scripts (members listed in kHelp).
+
+/// How far ahead the next reminder moment is looked for: four years hold every yearly pattern's day.
+constexpr int kRemindLookAheadDays = 4 * 366;
+
+std::string IsoMoment(DateTime value) {
+  static const FormatSettings kIso;
+  return FormatDateTime(kIsoPattern, value, kIso);
+}
+
+/// The members that describe the event as the grid shows it at `now`.
+void AddEventMembers(JsonLine& line, const EventRow& row, DateTime now, const FormatSettings& settings) {
+  line.String("section", row.section)
+      .String("title", row.title)
+      .String("type", row.typeDesc)
+      .String("date", row.dateText)
+      .String("time", row.timeText);
+  const DateTime target = SpanTarget(row, now);
+  line.String("moment", IsoMoment(target)).Bool("ahead", WholeMilliseconds(target) > WholeMilliseconds(now));
+  TTimeDeltaValueRecord record;
+  const bool calculated = !CalcRowSpan(row, now, settings, record);
+  const SpanUnits units = ConvertSpan(target > now ? target - now : now - target);
+  const std::array<double, 7> numbers{units.years, units.months,  units.weeks,  units.days,
+                                      units.hours, units.minutes, units.seconds};
+  static constexpr std::array<std::string_view, 7> kNames{"years", "months",  "weeks",  "days",
+                                                          "hours", "minutes", "seconds"};
+  static constexpr std::array<std::string_view, 7> kTextNames{"yearsText", "monthsText",  "weeksText",  "daysText",
+                                                              "hoursText", "minutesText", "secondsText"};
+  const auto texts = SpanColumnTexts(record);
+  for (std::size_t i = 0; i < numbers.size(); ++i) {
+    if (calculated) {
+      line.Number(kNames[i], numbers[i]);
+    } else {
+      line.Null(kNames[i]);
+    }
+  }
+  for (std::size_t i = 0; i < texts.size(); ++i) line.String(kTextNames[i], calculated ? *texts[i] : "");
+}
+
+void AddMoment(JsonLine& line, std::string_view name, std::optional<DateTime> moment) {
+  if (moment) {
+    line.String(name, IsoMoment(*moment));
+  } else {
+    line.Null(name);
+  }
+}
+
+/// The first reminder moment of `section` strictly after `now`, marks ignored: a due day at the time of
+/// day of its RemindTime (default now, as the search takes it). Nothing within kRemindLookAheadDays.
+std::optional<DateTime> NextRemindMoment(const IniFile& file, const std::string& section, DateTime now,
+                                         const FormatSettings& settings) {
+  const RecurrencePattern pattern = ReadRecurrencePattern(file, section, now, settings);
+  const DateTime remind = TimeOf(file.ReadTime(section, event_keys::kRemindTime, now, settings));
+  const DateTime today = DateOf(now);
+  for (int offset = 0; offset <= kRemindLookAheadDays && today + offset <= kMaxDateTime; ++offset) {
+    const DateTime moment = today + offset + remind;
+    if (WholeMilliseconds(moment) <= WholeMilliseconds(now)) continue;
+    if (IsDue(pattern, today + offset, settings)) return moment;
+  }
+  return std::nullopt;
+}
+
+int ListJson(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock) {
+  const Context context = ReadContext(Options(arguments, 1, {"config", "now", "locale"}), clock);
+  const IniFile file(context.configPath);
+  const EventList list = LoadEventList(file, context.now, context.settings);
+  for (const EventRow& row : list.rows) {
+    JsonLine line;
+    AddEventMembers(line, row, context.now, context.settings);
+    AddMoment(line, "remind", NextRemindMoment(file, row.section, context.now, context.settings));
+    out << std::move(line).Finish();
+  }
+  return kExitOk;
+}
+
+int NextJson(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock) {
+  const Context context = ReadContext(Options(arguments, 1, {"config", "now", "locale"}), clock);
+  const IniFile file(context.configPath);
+  TNextReminder next;
+  TReminderWay way;
+  FindNextReminder(file, context.now, context.settings, next, way);
+  if (!next.bFound) return kExitOk;
+  const EventList list = LoadEventList(file, context.now, context.settings);
+  const auto row = std::find_if(list.rows.begin(), list.rows.end(),
+                                [&](const EventRow& candidate) { return candidate.section == next.strSection; });
+  if (row == list.rows.end()) return kExitOk;  // the search takes event sections only; the list holds them all
+  const ManualClock at(context.now);
+  JsonLine line;
+  AddEventMembers(line, *row, context.now, context.settings);
+  AddMoment(line, "remind", next.dtRemindTime);
+  line.String("sentence", BuildSpanSentence(next, way, at, context.settings));
+  out << std::move(line).Finish();
+  return kExitOk;
+}
+
+int DueJson(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock) {
+  const auto [context, first, days] = ReadDueDays(arguments, clock);
+
+  static const FormatSettings kIso;
+  const IniFile file(context.configPath);
+  const EventList list = LoadEventList(file, context.now, context.settings);
+  std::vector<RecurrencePattern> patterns;
+  std::vector<DateTime> remindTimes;
+  patterns.reserve(list.rows.size());
+  for (const EventRow& row : list.rows) {
+    patterns.push_back(ReadRecurrencePattern(file, row.section, context.now, context.settings));
+    remindTimes.push_back(TimeOf(file.ReadTime(row.section, event_keys::kRemindTime, context.now, context.settings)));
+  }
+  for (int offset = 0; offset < days; ++offset) {
+    const DateTime day = first + offset;
+    const std::string dayText = FormatDateTime(kIsoDayPattern, day, kIso);
+    for (std::size_t i = 0; i < list.rows.size(); ++i) {
+      if (!IsDue(patterns[i], day, context.settings)) continue;
+      JsonLine line;
+      AddEventMembers(line, list.rows[i], context.now, context.settings);
+      line.String("day", dayText);
+      AddMoment(line, "remind", day + remindTimes[i]);
+      out << std::move(line).Finish();
+    }
+  }
+  return kExitOk;
+}
+
+#ifdef ALMANEX_CLI_CALENDAR_ELSEWHERE
+// The iCalendar commands need libical, which loads ICU: some 3 M instructions at every start of every
+// command. They live in almanex-cli-calendar (the same commands, with the calendar linked), which this
+// program becomes for export and import only.
+int RunCalendarProgram(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err, const Clock&) {
+  constexpr const char* kProgram = "almanex-cli-calendar";
+  const std::string self = ExecutablePath();
+  const std::string folder = self.substr(0, self.rfind('/'));
+  for (const std::string& candidate : {folder + "/" + kProgram, folder + "/../lib/almanex/" + kProgram}) {
+    if (::access(candidate.c_str(), X_OK) != 0) continue;
+    std::vector<std::string> words{candidate};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    out.flush();
+    std::cout.flush();
+    ::execv(candidate.c_str(), argv.data());
+  }
+  err << "almanex-cli: " << arguments[0] << " needs " << kProgram << " beside the program or in ../lib/almanex\n";
+  return kExitFailure;
+}
+#else
+/// The events as an iCalendar file, written in one atomic replace (or to stdout for "-").
+int ExportIcs(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err, const Clock& clock) {
+  const Options options(arguments, 1, {"config", "now", "locale", "ics"});
+  const Context context = ReadContext(options, clock);
+  const std::string target = Required(options, "ics", "FILE|-");
+  const std::string text = calendar::ExportCalendar(IniFile(context.configPath), context.now, context.settings);
+  if (target == "-") {
+    out << text;
+    return kExitOk;
+  }
+  std::string reason;
+  if (!WriteFileAtomically(target, text, {}, &reason)) {
+    err << "almanex-cli: cannot write " << target << ": " << reason << '\n';
+    return kExitFailure;
+  }
+  return kExitOk;
+}
+
+/// The VEVENTs of an iCalendar file added to the events; --dry-run (a flag without value) writes nothing.
+int ImportIcs(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err, const Clock& clock) {
+  std::vector<std::string> rest;
+  bool dryRun = false;
+  for (const std::string& argument : arguments) {
+    if (argument == "--dry-run") {
+      dryRun = true;
+    } else {
+      rest.push_back(argument);
+    }
+  }
+  const Options options(rest, 1, {"config", "now", "locale", "ics"});
+  const Context context = ReadContext(options, clock);
+  const std::string source = Required(options, "ics", "FILE");
+  const calendar::ImportReport report =
+      calendar::ImportCalendarFile(source, context.configPath, dryRun, context.now, context.settings);
+  if (!report.ok()) {
+    err << "almanex-cli: " << Field(source) << ": " << Field(report.error) << "; nothing imported\n";
+    return kExitFailure;
+  }
+  for (const std::string& line : report.added) {
+    const std::size_t tab = line.find('\t');  // "<section><TAB><title>"
+    out << Field(line.substr(0, tab)) << '\t' << Field(tab == std::string::npos ? "" : line.substr(tab + 1)) << '\n';
+  }
+  for (const std::string& note : report.notes) out << "note: " << Field(note) << '\n';
+  out << (dryRun ? "would import " : "imported ") << report.added.size() << " events into " << context.configPath
+      << (dryRun ? " (dry run: nothing written)\n" : "\n");
+  return kExitOk;
+}
+#endif
+
 using Command = std::function<int(const std::vector<std::string>&, std::ostream&, std::ostream&, const Clock&)>;
 
 /// A command that writes nothing on stderr itself (usage errors are thrown).
@@ -336,22 +598,27 @@ int WithoutErr(const std::vector<std::string>& arguments, std::ostream& out, std
 }
 
 const std::map<std::string_view, Command>& Commands() {
+  // clang-format off
   static const std::map<std::string_view, Command> commands{{"list", WithoutErr<List>},
                                                             {"next", WithoutErr<Next>},
                                                             {"due", WithoutErr<Due>},
                                                             {"sentence", WithoutErr<Sentence>},
-                                                            {"report", Report}};
+                                                            {"report", Report},
+#ifdef ALMANEX_CLI_CALENDAR_ELSEWHERE
+                                                            {"export", RunCalendarProgram},
+                                                            {"import", RunCalendarProgram}};
+#else
+                                                            {"export", ExportIcs},
+                                                            {"import", ImportIcs}};
+#endif
+  // clang-format on
   return commands;
 }
 
 /// "almanex-cli 2.0 (Build 0.174)", from the version information of the executable.
 int PrintVersion(const std::string& executablePath, std::ostream& out, std::ostream& err) {
   try {
-    const TVerInfoRes versionInfo(executablePath);
-    int buildNumber = 0;
-    const std::string buildText = versionInfo.GetBuildNumberText();
-    std::from_chars(buildText.data(), buildText.data() + buildText.size(), buildNumber);
-    out << "almanex-cli " << versionInfo.GetFileVersionText() << " (Build " << FormatBuildText(buildNumber) << ")\n";
+    out << VersionLine("almanex-cli", executablePath) << '\n';
     return kExitOk;
   } catch (const std::exception& error) {
     err << "almanex-cli: " << error.what() << '\n';
@@ -379,6 +646,9 @@ int Run(const std::vector<std::string>& arguments, std::ostream& out, std::ostre
   } catch (const UsageError& error) {
     err << "almanex-cli: " << error.what() << '\n' << kUsage;
     return kExitUsage;
+  } catch (const ELocaleFormatsUnavailable& error) {
+    err << "almanex-cli: " << error.what() << '\n';
+    return kExitFailure;
   }
 }
 

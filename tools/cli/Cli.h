@@ -6,6 +6,8 @@
 //   almanex-cli due      --day YYYY-MM-DD [--days N] [--config FILE] [--now "..."] [--locale NAME]
 //   almanex-cli sentence --section NAME [--config FILE] [--now "..."] [--locale NAME]
 //   almanex-cli report   --section NAME [--config FILE] [--now "..."] [--locale NAME]
+//   almanex-cli export   --ics FILE|- [--config FILE] [--now "..."] [--locale NAME]
+//   almanex-cli import   --ics FILE [--dry-run] [--config FILE] [--now "..."] [--locale NAME]
 //   almanex-cli --version
 //
 // - list: one line per event row in file order, the twelve column texts of the main window separated
@@ -18,6 +20,9 @@
 //   for a missing RPStartDate, RPEndDate or RPOnceDate (default: the clock).
 // - sentence: the reminder sentence the event would show at --now, with its own wording keys.
 // - report: the interval report of the event dialog between --now and the event, as plain text.
+// - export, import: the events as an iCalendar file and back (calendar/IcsExport.h, calendar/IcsImport.h).
+//   import is the one command that writes the file: every event of the iCalendar file in one atomic
+//   write, none with --dry-run or when the iCalendar file is malformed (status 1).
 // - --version: "almanex-cli <file version> (Build <build text>)" from the version information stamped
 //   into the executable itself ("almanex-cli 2.0 (Build 0.174)"); status 1 with the reason on stderr
 //   when it cannot be read.
@@ -28,7 +33,7 @@
 // configuration file, --now to the clock, --locale to the user's locale.
 //
 // Output is stable: every line ends with LF (the CR LF line breaks of the report become LF), TAB inside
-// a field becomes a blank. Nothing is ever written into the file. A bad argument, a bad date or an
+// a field becomes a blank. Nothing but import ever writes into the file. A bad argument, a bad date or an
 // unknown section prints a message on stderr and exits with status 2; a report whose calculation
 // failed is printed all the same, with the failure on stderr and status 1.
 

@@ -82,6 +82,9 @@ void SerializeInto(const VersionNode& node, std::vector<std::uint8_t>& out) {
   PutWord(out, 0);  // wLength, set below
   PutWord(out, 0);  // wValueLength, set below
   PutWord(out, node.type);
+  // A reader ends the key at its first NUL and looks for the value right after it: a NUL inside the
+  // key would move the value and every child for the reader.
+  if (node.key.find('\0') != std::string::npos) throw std::invalid_argument("NUL in a key");
   PutText(out, ToUtf16(node.key));
   PadTo32Bits(out);
   std::size_t valueLength = 0;

@@ -22,7 +22,8 @@ struct VersionNode {
 };
 
 /// Serializes the tree, the root at offset 0. Throws std::invalid_argument for a text that is not valid
-/// UTF-8, and std::length_error for a block longer than its 16-bit length field allows.
+/// UTF-8 and for a key that holds a NUL (a key ends at its NUL), and std::length_error for a block
+/// longer than its 16-bit length field allows.
 std::vector<std::uint8_t> Serialize(const VersionNode& root);
 
 /// Four 16-bit parts, most significant first (2.0.0.174).

@@ -1,4 +1,4 @@
-#include "platform/core/LocaleBridge.h"
+#include "platform/locale/LocaleBridge.h"
 
 #include <QString>
 #include <string>
@@ -220,5 +220,12 @@ FormatSettings FormatSettingsFromLocale(const QLocale& locale) {
 }
 
 FormatSettings UserFormatSettings() { return FormatSettingsFromLocale(QLocale::system()); }
+
+std::optional<FormatSettings> FormatSettingsForLocaleName(const std::string& name) {
+  const QLocale locale(QString::fromStdString(name));
+  const bool isCLocale = name == "C" || name == "POSIX" || name.rfind("C.", 0) == 0;
+  if (locale.language() == QLocale::C && !isCLocale) return std::nullopt;
+  return FormatSettingsFromLocale(locale);
+}
 
 }  // namespace almanex

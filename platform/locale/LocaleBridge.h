@@ -3,6 +3,7 @@
 
 #include <QLocale>
 #include <QString>
+#include <optional>
 #include <string>
 
 #include "datetime/FormatSettings.h"
@@ -24,5 +25,8 @@ std::string PatternFromQt(const QString& qtPattern, bool shortDate, const std::s
                           const std::string& timeSeparator);
 /// The formats of the user's locale (QLocale::system()).
 FormatSettings UserFormatSettings();
+/// The formats of the locale named (such as "de_DE" or "C.UTF-8"); nothing for a name Qt does not know,
+/// for which QLocale would fall back to C and silently change every date.
+std::optional<FormatSettings> FormatSettingsForLocaleName(const std::string& name);
 
 }  // namespace almanex

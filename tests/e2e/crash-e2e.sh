@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# End-to-end: a writer killed with SIGKILL at random moments while it commits the store, 200 times.
+#
+# usage: crash-e2e.sh PATH/TO/almanex_store_writer
+#
+# The writer commits version after version of a file (each version's bytes known exactly, about 200 to
+# 500 KB, so a kill often lands while the temporary file is written). After each kill the file must be
+# byte for byte one whole version, never older than the last one seen. A kill during a commit leaves a
+# temporary file; once it is over a minute old (its time set back here, as a minute passing would), the
+# next commit removes it: after that commit the folder holds the file alone.
+# Prints the counts: kills, kills that left a temporary file, versions committed.
+set -euo pipefail
+
+writer=$1
+kills=${ALMANEX_CRASH_KILLS:-200}
+work=$(mktemp -d "${TMPDIR:-/tmp}/almanex-crash-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+file="$work/Config.INI"
+
+fail() {
+  echo "FAIL: $*" >&2
+  ls -la "$work" >&2
+  exit 1
+}
+
+previous=0
+leftovers=0
+for ((kill = 1; kill <= kills; kill++)); do
+  "$writer" crash-loop "$file" &
+  pid=$!
+  # A random moment in the first 60 ms: the start, or one of the first few commits.
+  sleep "0.$(printf '%03d' $((RANDOM % 60)))"
+  kill -KILL "$pid"
+  wait "$pid" 2> /dev/null || true
+
+  version=$("$writer" crash-check "$file") || fail "kill $kill: the file is no whole version (Counter=$version)"
+  [ "$version" -ge "$previous" ] || fail "kill $kill: version $version after version $previous"
+
+  shopt -s nullglob dotglob
+  temporaries=("$work"/.Config.INI.almanex-tmp-*)
+  if [ ${#temporaries[@]} -gt 0 ]; then
+    leftovers=$((leftovers + 1))
+    touch -d '2 minutes ago' "${temporaries[@]}"
+  fi
+  "$writer" crash-commit "$file" || fail "kill $kill: the next commit failed"
+  previous=$("$writer" crash-check "$file") || fail "kill $kill: the next commit left no whole version"
+  [ "$previous" -eq $((version + 1)) ] || fail "kill $kill: the next commit made version $previous after $version"
+  entries=("$work"/*)
+  shopt -u nullglob dotglob
+  [ "${entries[*]}" = "$file" ] || fail "kill $kill: left in the folder after the next commit: ${entries[*]}"
+done
+echo "crash test: $kills kills, $leftovers during a commit (each left a temporary file and the old version)," \
+  "$previous versions committed; every file whole, every temporary removed by the next commit"
