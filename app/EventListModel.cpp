@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QPalette>
 #include <QTimer>
+#include <algorithm>
 
 #include "grid/MultiKeySortProxy.h"
 #include "grid/WindowsColor.h"
@@ -27,10 +28,23 @@ void EventListModel::SetEvents(EventList list) {
 }
 
 void EventListModel::SetNow(DateTime now) {
+  if (list_.rows.empty()) {
+    SetNow(now, {});
+    return;
+  }
+  SetNow(now, {{0, rowCount() - 1}});
+}
+
+void EventListModel::SetNow(DateTime now, const QList<std::pair<int, int>>& shownRows) {
   now_ = now;
-  ++refresh_;
-  if (list_.rows.empty()) return;
-  emit dataChanged(index(0, kFirstSpanColumn), index(rowCount() - 1, kColumnCount - 1), {Qt::DisplayRole});
+  ++refresh_;  // every cached span text is stale from here on, shown or not
+  const int last = rowCount() - 1;
+  for (const auto& [first, end] : shownRows) {
+    const int top = std::max(first, 0);
+    const int bottom = std::min(end, last);
+    if (top > bottom) continue;
+    emit dataChanged(index(top, kFirstSpanColumn), index(bottom, kColumnCount - 1), {Qt::DisplayRole});
+  }
 }
 
 QString EventListModel::SectionAt(int row) const {

@@ -2,13 +2,16 @@
 // The rows of the main window's grid: one event section each, in file order.
 //
 // The file is read only by a load (SetEvents); the span columns are computed from the row's own date
-// and time when the view asks for them, at the moment of the last refresh (SetNow). A refresh is one
-// dataChanged over the span columns, so only the rows on screen are computed again.
+// and time when the view asks for them, at the moment of the last refresh (SetNow). A refresh is a
+// dataChanged over the span columns of the rows a view shows (or of every row), so only the rows on
+// screen are computed again, and a sort proxy in between maps only those rows.
 
 #include <QAbstractTableModel>
+#include <QList>
 #include <QSet>
 #include <QString>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "datetime/FormatSettings.h"
@@ -24,8 +27,12 @@ class EventListModel final : public QAbstractTableModel {
 
   /// Replaces every row (a reload). Span texts stay empty until the next SetNow.
   void SetEvents(EventList list);
-  /// The refresh: span texts now count to `now`.
+  /// The refresh: span texts now count to `now`. One dataChanged over the span columns of every row.
   void SetNow(DateTime now);
+  /// The refresh for a view that shows only some rows: one dataChanged over the span columns of each
+  /// run [first, last] of source rows in `shownRows` (none when it is empty). Every other row counts to
+  /// `now` as well once a view asks for it (a scroll, a copy, a print).
+  void SetNow(DateTime now, const QList<std::pair<int, int>>& shownRows);
 
   const EventList& Events() const { return list_; }
   /// The section name of a row: the event's identity.

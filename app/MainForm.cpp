@@ -40,6 +40,7 @@
 #include "platform/FailureHandler.h"
 #include "platform/ShellUnit.h"
 #include "platform/TrayIconUnit.h"
+#include "platform/core/FreedMemory.h"
 #include "store/ConfigFile.h"
 #include "store/EventList.h"
 #include "store/IniFile.h"
@@ -332,8 +333,12 @@ void TFrmMain::FitColumnWidths() {
 }
 
 void TFrmMain::LoadEventList() {
-  const IniFile file(services_.configPath());
-  EventList list = almanex::LoadEventList(file, services_.clock.Now(), services_.settings);
+  EventList list;
+  {
+    const IniFile file(services_.configPath());
+    list = almanex::LoadEventList(file, services_.clock.Now(), services_.settings);
+  }
+  ReturnFreedMemory();  // the snapshot's megabytes are not kept for the next load
   strNextEventName = list.nextEventName;
   const int current = StringGridMain->CurrentSourceRow();
   model_->SetEvents(std::move(list));
@@ -538,7 +543,11 @@ void TFrmMain::SaveGridSettings() {
   file.Flush();
 }
 
-void TFrmMain::RefreshSpans() { model_->SetNow(services_.clock.Now()); }
+void TFrmMain::RefreshSpans() {
+  // Only the rows on screen are told of the change (none while the window is hidden): the others
+  // compute their spans anew when they come into view.
+  model_->SetNow(services_.clock.Now(), StringGridMain->VisibleSourceRowRuns());
+}
 
 void TFrmMain::Timer1Timer() {
   RefreshSpans();

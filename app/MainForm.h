@@ -96,7 +96,8 @@ class TFrmMain : public QMainWindow {
   /// number (the last row when the list got shorter; the first when there was none), so that the
   /// keyboard always has an event to act on while the list holds one.
   void LoadEventList();
-  /// Rewrites the span columns of every row for the clock's now.
+  /// The span columns of every row count to the clock's now from here on; the rows on screen are
+  /// repainted, the others compute theirs when they come into view.
   void RefreshSpans();
   /// The handler of Timer1, once a second: refresh, tray tip, then the reminder scheduler. A failed
   /// write of a reminded mark is thrown on, to the handler of unexpected failures.

@@ -6,6 +6,7 @@
 
 #include "ReminderFollowUp.h"
 #include "base/Trace.h"
+#include "platform/core/FreedMemory.h"
 #include "store/ConfigFile.h"
 #include "store/EventKeys.h"
 #include "store/IniFile.h"
@@ -66,8 +67,13 @@ void ReminderScheduler::SearchNextReminder() { Search(Now()); }
 
 void ReminderScheduler::Search(DateTime now) {
   Trace(kReminderTraceSource, "SearchNextReminder: Start to search next reminders. ");
-  const IniFile file(configPath_(), operations_);
-  FindNextReminder(file, now, settings_, next_, way_);
+  {
+    const IniFile file(configPath_(), operations_);
+    FindNextReminder(file, now, settings_, next_, way_);
+  }
+  // Every file operation of a tick ends with this search: the snapshots' buffers of the tick go back
+  // to the system instead of staying in the window's resident size.
+  ReturnFreedMemory();
 }
 
 void ReminderScheduler::ResetNotificationFlag() {

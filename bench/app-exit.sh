@@ -5,6 +5,7 @@
 # widths saved, icon removed). Runs the program RUNS times (default 5) and prints each time.
 # usage: bench/app-exit.sh [BUILD_FOLDER] [RUNS]
 set -euo pipefail
+export LC_ALL=C.UTF-8 LANG=C.UTF-8 TZ=UTC
 build=$(cd "${1:-build}" && pwd)
 runs=${2:-5}
 here=$(cd "$(dirname "$0")" && pwd)

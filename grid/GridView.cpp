@@ -15,6 +15,7 @@
 #include <QToolTip>
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "grid/MultiKeySortProxy.h"
 
@@ -313,6 +314,36 @@ QList<int> GridView::SelectedSourceRows() const {
     rows.append(SourceRowOf(proxy_->index(proxyRow, 0)));
   }
   return rows;
+}
+
+QList<std::pair<int, int>> GridView::VisibleSourceRowRuns() const {
+  const int rows = proxy_->rowCount();
+  if (!isVisible() || rows == 0 || viewport()->height() <= 0) {
+    return {};
+  }
+  const int top = rowAt(0);
+  if (top < 0) {
+    return {};
+  }
+  int bottom = rowAt(viewport()->height() - 1);
+  if (bottom < 0) {
+    bottom = rows - 1;  // the rows end above the bottom of the viewport
+  }
+  std::vector<int> sourceRows;
+  sourceRows.reserve(static_cast<std::size_t>(bottom - top + 1));
+  for (int row = top; row <= bottom; ++row) {
+    sourceRows.push_back(SourceRowOf(proxy_->index(row, 0)));
+  }
+  std::sort(sourceRows.begin(), sourceRows.end());
+  QList<std::pair<int, int>> runs;
+  for (const int row : sourceRows) {
+    if (!runs.isEmpty() && runs.back().second + 1 == row) {
+      runs.back().second = row;
+    } else {
+      runs.append({row, row});
+    }
+  }
+  return runs;
 }
 
 void GridView::TitleClicked(int column, Qt::KeyboardModifiers modifiers) {

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTableView>
+#include <utility>
 
 #include "grid/GridPrintSettings.h"
 
@@ -74,6 +75,10 @@ class GridView : public QTableView {
   void SetCurrentSourceRow(int sourceRow);
   /// The source rows of the selected rows, in the order they are shown (top first).
   QList<int> SelectedSourceRows() const;
+  /// The source rows on screen, whole or in part, as runs [first, last] of consecutive source rows in
+  /// ascending order (one run while the rows stand in source order); empty while the grid is hidden.
+  /// A model that refreshes only these rows each second spares the sort proxy a pass over every row.
+  QList<std::pair<int, int>> VisibleSourceRowRuns() const;
 
   /// What a click on the title of `column` does, with the keyboard modifiers held during it: Shift adds
   /// the column as a further sort key. Nothing is sorted while the model has fewer than two rows.

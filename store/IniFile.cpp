@@ -220,6 +220,10 @@ struct FileIdentity {
 EIniWriteError::EIniWriteError(const std::string& path)
     : std::runtime_error("Unable to write to " + path), path_(path) {}
 
+namespace {
+std::string_view LineBreakOf(std::string_view bytes);
+}  // namespace
+
 // The parsed file: its bytes in one buffer and a compact index of offsets into them. Nothing is
 // allocated per key; names and values are handed out as views into the buffer.
 //
@@ -364,6 +368,31 @@ struct detail::IniSnapshot {
     return *this;
   }
   bool parsed = false;
+
+  /// The line break that lines added to these bytes end with (LineBreakOf), found once.
+  std::string_view LineBreak() const {
+    if (lineBreak.empty()) lineBreak = LineBreakOf(Text());
+    return lineBreak;
+  }
+  mutable std::string_view lineBreak;  // one of the literals LineBreakOf returns; empty until asked
+
+  /// Whether a commit that writes `value` under `key` into `section` (both cleaned) would leave these
+  /// bytes as they are: the first section of that name already holds, as its first line of that key,
+  /// exactly the line the commit would put there (the writer's spelling of the key, the value, and the
+  /// line break lines are added with).
+  bool HoldsLine(std::string_view section, std::string_view key, std::string_view value) const {
+    const std::uint32_t index = FindSection(section);
+    if (index == kNoIndex) return false;
+    const KeyLine* line = FindKey(index, key);
+    if (line == nullptr) return false;
+    const std::string_view breakBytes = LineBreak();
+    const std::uint32_t start = LineStartOf(*line);
+    const std::string_view present = View(start, NextLine(LineEndOf(*line)) - start);
+    return present.size() == key.size() + 1 + value.size() + breakBytes.size() &&
+           present.substr(0, key.size()) == key && present[key.size()] == '=' &&
+           present.substr(key.size() + 1, value.size()) == value &&
+           present.substr(key.size() + 1 + value.size()) == breakBytes;
+  }
 
   void Parse();
   void BuildTable();
@@ -645,7 +674,30 @@ std::unique_ptr<detail::IniSnapshot> LoadMappedSnapshot(const std::string& path)
   return snapshot;
 }
 
-void AppendEntry(std::string& out, const detail::IniPending::Key& key, std::string_view lineBreak) {
+/// The new bytes of a commit, built in the buffer type of a snapshot, so that the snapshot left by the
+/// commit takes them over without a copy.
+class OutputBytes {
+ public:
+  void reserve(std::size_t size) { bytes_.reserve(size); }
+  void append(std::string_view text) { bytes_.insert(bytes_.end(), text.begin(), text.end()); }
+  OutputBytes& operator+=(std::string_view text) {
+    append(text);
+    return *this;
+  }
+  OutputBytes& operator+=(char c) {
+    bytes_.push_back(c);
+    return *this;
+  }
+  bool empty() const { return bytes_.empty(); }
+  char back() const { return bytes_.back(); }
+  std::string_view View() const { return std::string_view(bytes_.data(), bytes_.size()); }
+  SnapshotBytes Take() { return std::move(bytes_); }
+
+ private:
+  SnapshotBytes bytes_;
+};
+
+void AppendEntry(OutputBytes& out, const detail::IniPending::Key& key, std::string_view lineBreak) {
   out += key.name;
   out += '=';
   out += key.value;
@@ -664,17 +716,17 @@ std::string_view LineBreakOf(std::string_view bytes) {
   return kLineBreak;  // CR LF alone, mixed, or none at all
 }
 
-bool EndsLine(const std::string& out) { return out.empty() || IsLineBreak(out.back()); }
+bool EndsLine(const OutputBytes& out) { return out.empty() || IsLineBreak(out.back()); }
 
 /// The file's new bytes: the snapshot with the pending writes applied. Bytes of sections that are
 /// not written are copied as they are.
-std::string BuildFile(const detail::IniSnapshot& snapshot, const detail::IniPending& pending) {
+OutputBytes BuildFile(const detail::IniSnapshot& snapshot, const detail::IniPending& pending) {
   std::size_t extra = 0;
   for (const auto& section : pending.sections) {
     extra += section.name.size() + 4;
     for (const auto& key : section.keys) extra += key.name.size() + key.value.size() + 3;
   }
-  std::string out;
+  OutputBytes out;
   out.reserve(snapshot.Text().size() + extra + 2);
 
   // Which pending section applies to each first section of the snapshot.
@@ -689,7 +741,7 @@ std::string BuildFile(const detail::IniSnapshot& snapshot, const detail::IniPend
   }
 
   const std::string_view bytes = snapshot.Text();
-  const std::string_view lineBreak = LineBreakOf(bytes);
+  const std::string_view lineBreak = snapshot.LineBreak();
   out.append(bytes.substr(0, snapshot.sections.empty() ? bytes.size() : snapshot.sections.front().headerStart));
   for (std::uint32_t index = 0; index < snapshot.sections.size(); ++index) {
     const auto& section = snapshot.sections[index];
@@ -894,9 +946,17 @@ void IniFile::RecordFormatsIfMissing(const FormatSettings& current) {
 void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
   std::string sectionStorage;
   std::string keyStorage;
-  detail::IniPending::Section& written = pending_->Get(SectionName(section, sectionStorage));
-  if (SameName(written.name, kFormatsSection)) formats_.reset();
+  const std::string_view sectionName = SectionName(section, sectionStorage);
   const std::string_view keyName = KeyName(key, keyStorage);
+  // A write that would leave the file's bytes as they are is no write at all: the day's reset of every
+  // mark commits nothing (no rewrite, no fsync, the file's time kept) when every mark already reads 0.
+  // Only while nothing of this section is pending: a pending erase or value of the key decides then.
+  if (pending_->Find(sectionName) == nullptr) {
+    const std::string line = WrittenValue(value);
+    if (Parsed().HoldsLine(sectionName, keyName, line)) return;
+  }
+  detail::IniPending::Section& written = pending_->Get(sectionName);
+  if (SameName(written.name, kFormatsSection)) formats_.reset();
   for (auto& entry : written.keys) {
     if (SameName(entry.name, keyName)) {
       entry.value = WrittenValue(value);
@@ -977,16 +1037,33 @@ void IniFile::Flush() {
   }
   if (snapshot_->unreadable) throw EIniWriteError(path_);
 
-  std::string bytes = BuildFile(Parsed(), *pending_);
+  SnapshotBytes bytes = BuildFile(Parsed(), *pending_).Take();
+  // The old bytes and their index are not needed once the new bytes stand: they go before the write,
+  // so that a commit holds the file twice at most, not three times.
+  snapshot_.reset();
+  lastSection_ = kNoSection;
   // A read-only or foreign file, a missing folder and a link the writer will not follow are refused there.
   AtomicWriteOptions options;
   options.operations = operations_;
-  if (!WriteFileAtomically(path_, bytes, options)) throw EIniWriteError(path_);
+  bool written = false;
+  try {
+    written = WriteFileAtomically(path_, std::string_view(bytes.data(), bytes.size()), options);
+  } catch (...) {
+    snapshot_ = LoadSnapshot(path_);
+    throw;
+  }
+  if (!written) {
+    // The failed replace left the file as it was: the writes stay pending on what it holds.
+    snapshot_ = LoadSnapshot(path_);
+    formats_.reset();
+    throw EIniWriteError(path_);
+  }
 
-  // The file now holds bytes: continue from them, so that later reads and writes of this operation
-  // see the committed state. They are parsed only if the operation goes on after this Flush.
+  // The file now holds bytes: continue from them (not from a read of the file), so that later reads
+  // and writes of this operation see the committed state. They are parsed only if the operation goes
+  // on after this Flush.
   auto committed = std::make_unique<detail::IniSnapshot>();
-  committed->bytes.assign(bytes.begin(), bytes.end());
+  committed->bytes = std::move(bytes);
   committed->UseBuffer();
   struct stat after;
   if (::stat(path_.c_str(), &after) == 0) committed->identity = FileIdentity::Of(after);

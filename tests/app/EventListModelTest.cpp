@@ -5,8 +5,11 @@
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
 #include <QTest>
+#include <set>
 
 #include "app/EventListModel.h"
+#include "grid/GridView.h"
+#include "grid/MultiKeySortProxy.h"
 #include "store/ConfigFile.h"
 #include "tests/common/TestSupport.h"
 
@@ -112,6 +115,109 @@ TEST_F(EventListModelTest, FailingRowIsReportedOnceAfterThePaintAndNotAtEveryTic
   EXPECT_EQ(failed[0][0].toString(), "Event1");
   EXPECT_FALSE(failed[0][1].toString().isEmpty());
 }
+
+// A grid that shows some 10 of 1,000 rows: a refresh tells only the rows on screen, whatever the sort
+// and the scroll, so that neither the sort proxy nor the view walks every row each second.
+struct ShownRowsCase {
+  const char* name;
+  std::optional<SortKey> sort;  // none: source order
+  int scrollToProxyRow;
+};
+
+void PrintTo(const ShownRowsCase& c, std::ostream* out) { *out << c.name; }
+
+const ShownRowsCase kShownRowsCases[] = {
+    {"SourceOrderTop", std::nullopt, 0},
+    {"SourceOrderScrolled", std::nullopt, 500},
+    {"SortedByTitleDescending", SortKey{1, Qt::DescendingOrder}, 0},
+    {"SortedByTitleScrolledToTheEnd", SortKey{1, Qt::AscendingOrder}, 999},
+};
+
+class RefreshOfShownRows : public ::testing::TestWithParam<ShownRowsCase> {
+ protected:
+  void SetUp() override {
+    EventList list;
+    for (int row = 0; row < kRows; ++row) {
+      EventRow event;
+      event.section = "Event" + std::to_string(row + 1);
+      event.title = "Title " + std::to_string(row + 1);  // sorts as text: 1, 10, 100, 1000, 101, ...
+      event.date = test::MakeDateTime(2026, 1, 1) + row;
+      list.rows.push_back(event);
+    }
+    model.SetEvents(std::move(list));
+    grid.setModel(&model);
+    grid.resize(600, 300);
+    grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+    if (GetParam().sort) grid.SortProxy()->SetSortKeys({*GetParam().sort});
+    grid.scrollTo(grid.model()->index(GetParam().scrollToProxyRow, 0));
+    QCoreApplication::processEvents();
+  }
+
+  /// The source rows of the proxy rows from the first to the last one on screen.
+  std::set<int> RowsOnScreen() const {
+    std::set<int> rows;
+    const int top = grid.rowAt(0);
+    int bottom = grid.rowAt(grid.viewport()->height() - 1);
+    if (bottom < 0) bottom = grid.model()->rowCount() - 1;
+    for (int row = top; row <= bottom; ++row)
+      rows.insert(grid.SortProxy()->mapToSource(grid.model()->index(row, 0)).row());
+    return rows;
+  }
+
+  static constexpr int kRows = 1000;
+  FormatSettings settings;
+  EventListModel model{settings};
+  GridView grid;
+};
+
+TEST_P(RefreshOfShownRows, DataChangedCoversTheSpanColumnsOfTheRowsOnScreenOnly) {
+  QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+  QSignalSpy proxyChanged(grid.model(), &QAbstractItemModel::dataChanged);
+  model.SetNow(test::MakeDateTime(2026, 12, 25, 12), grid.VisibleSourceRowRuns());
+
+  const std::set<int> expected = RowsOnScreen();
+  ASSERT_GE(expected.size(), 5u);
+  ASSERT_LE(expected.size(), 20u);
+  std::set<int> told;
+  for (const QList<QVariant>& signal : changed) {
+    const QModelIndex topLeft = signal[0].toModelIndex();
+    const QModelIndex bottomRight = signal[1].toModelIndex();
+    EXPECT_EQ(topLeft.column(), kFirstSpanColumn);
+    EXPECT_EQ(bottomRight.column(), kColumnCount - 1);
+    for (int row = topLeft.row(); row <= bottomRight.row(); ++row) EXPECT_TRUE(told.insert(row).second) << row;
+  }
+  EXPECT_EQ(told, expected);
+  std::set<int> proxyRows;
+  for (const QList<QVariant>& signal : proxyChanged) {
+    for (int row = signal[0].toModelIndex().row(); row <= signal[1].toModelIndex().row(); ++row) proxyRows.insert(row);
+  }
+  EXPECT_EQ(proxyRows.size(), expected.size());
+}
+
+TEST_P(RefreshOfShownRows, RowsBroughtIntoViewAfterARefreshCountToItsMoment) {
+  const DateTime noon = test::MakeDateTime(2026, 12, 25, 12);
+  model.SetNow(noon, grid.VisibleSourceRowRuns());
+  const QModelIndex farRow = grid.model()->index(GetParam().scrollToProxyRow < 500 ? 999 : 0, kColumnCount - 1);
+  const QString before = farRow.data().toString();
+  model.SetNow(noon + 1.0 / 86400, grid.VisibleSourceRowRuns());  // one second later, row off screen
+  grid.scrollTo(farRow);
+  const QModelIndex source = grid.SortProxy()->mapToSource(farRow);
+  const std::array<std::string, kColumnCount> texts =
+      RowTexts(model.Events().rows[static_cast<std::size_t>(source.row())], noon + 1.0 / 86400, settings);
+  EXPECT_EQ(farRow.data().toString().toStdString(), texts[kColumnCount - 1]);
+  EXPECT_NE(farRow.data().toString(), before);
+}
+
+TEST_P(RefreshOfShownRows, HiddenGridIsToldNothing) {
+  grid.hide();
+  QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+  model.SetNow(test::MakeDateTime(2026, 12, 25, 12), grid.VisibleSourceRowRuns());
+  EXPECT_EQ(changed.count(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RefreshOfShownRows, ::testing::ValuesIn(kShownRowsCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace almanex

@@ -1,6 +1,7 @@
 // The reminder scheduler as the user meets it: which balloons pop up at which tick, with which title
 // and text, what the file holds afterwards, and what a missing or read-only file does.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -269,6 +270,24 @@ TEST_F(Scheduler, ResetIsOneCommitThatTouchesOnlyEventSections) {
             "[Event2]\r\nReminded=0\r\nTitle=Last\r\n");
   EXPECT_EQ(trace.MessagesFrom(kReminderTraceSource),
             std::vector<std::string>{"ResetNotificationFlag: Reset the Notification Flag. "});
+}
+
+TEST_F(Scheduler, ResetWithEveryMarkAlreadyClearedLeavesTheFileAsItWas) {
+  const std::string config = DailyEvent("Event1", "Nine", "9:00:00 AM") + DailyEvent("Event2", "Ten", "10:00:00 AM");
+  WriteConfig(config);
+  // A modification time long past: any commit would replace it by the present one.
+  const struct timespec past[2] = {{978307200, 0}, {978307200, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), past, 0), 0);
+  TickAt(Dec(8, 8));  // the first tick: the reset of every mark, then the search
+  EXPECT_EQ(operations.renames, 0);
+  EXPECT_EQ(operations.writes, 0);
+  EXPECT_EQ(operations.fsyncs, 0);
+  EXPECT_EQ(ConfigBytes(), config);
+  struct stat info;
+  ASSERT_EQ(::stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mtim.tv_sec, past[1].tv_sec);
+  EXPECT_EQ(next.strSection, "Event1");
+  EXPECT_EQ(trace.MessagesFrom(kReminderTraceSource).front(), "ResetNotificationFlag: Reset the Notification Flag. ");
 }
 
 TEST_F(Scheduler, ShowingWritesTheMarkIntoTheShownSectionOnly) {

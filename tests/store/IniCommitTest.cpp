@@ -1,5 +1,6 @@
 // Committing writes: one atomic replace per Flush, and every failure leaves the old file as it was.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -294,6 +295,138 @@ TEST(IniCommit, ResetOfEverySectionWritesTheFileOnce) {
   for (int i = 1; i <= 500; ++i) expected += "[Event" + std::to_string(i) + "]\r\nTitle=t\r\nReminded=0\r\n";
   EXPECT_EQ(test::ReadFileBytes(path), expected);
 }
+
+// A write whose line the file already holds, byte for byte, is no write: nothing is committed, and the
+// file keeps its bytes and its modification time. Any other write is committed as before.
+struct UnchangingWriteCase {
+  const char* name;
+  std::string before;
+  const char* section;
+  const char* key;
+  const char* value;
+  /// The file after the write and Flush(); empty: exactly `before`, with no commit.
+  std::string after;
+};
+
+void PrintTo(const UnchangingWriteCase& c, std::ostream* out) { *out << c.name; }
+
+const UnchangingWriteCase kUnchangingWrites[] = {
+    {"SameLineCrLf", "[Event1]\r\nTitle=t\r\nReminded=0\r\n", "Event1", "Reminded", "0", ""},
+    {"SameLineLf", "[Event1]\nReminded=0\nTitle=t\n", "Event1", "Reminded", "0", ""},
+    {"SectionNamedInAnotherCase", "[Event1]\r\nReminded=0\r\n", "EVENT1", "Reminded", "0", ""},
+    {"OtherValue", "[Event1]\r\nReminded=1\r\n", "Event1", "Reminded", "0", "[Event1]\r\nReminded=0\r\n"},
+    {"KeySpeltOtherwise", "[Event1]\r\nreminded=0\r\n", "Event1", "Reminded", "0", "[Event1]\r\nReminded=0\r\n"},
+    {"BlanksAroundTheValue", "[Event1]\r\nReminded = 0\r\n", "Event1", "Reminded", "0", "[Event1]\r\nReminded=0\r\n"},
+    {"QuotedValue", "[Event1]\r\nReminded=\"0\"\r\n", "Event1", "Reminded", "0", "[Event1]\r\nReminded=0\r\n"},
+    {"LastLineWithoutLineBreak", "[Event1]\r\nReminded=0", "Event1", "Reminded", "0", "[Event1]\r\nReminded=0\r\n"},
+    {"LineBreakOtherThanTheOneLinesAreAddedWith", "[Event1]\r\nReminded=0\nTitle=t\r\n", "Event1", "Reminded", "0",
+     "[Event1]\r\nReminded=0\r\nTitle=t\r\n"},  // a mixed file adds CR LF lines
+    {"OnlyASecondSectionOfTheNameHoldsIt", "[Event1]\r\nTitle=t\r\n[Event1]\r\nReminded=0\r\n", "Event1", "Reminded",
+     "0", "[Event1]\r\nTitle=t\r\nReminded=0\r\n[Event1]\r\nReminded=0\r\n"},
+    {"OnlyASecondLineOfTheKeyHoldsIt", "[Event1]\r\nReminded=1\r\nReminded=0\r\n", "Event1", "Reminded", "0",
+     "[Event1]\r\nReminded=0\r\nReminded=0\r\n"},
+    {"MissingKey", "[Event1]\r\nTitle=t\r\n", "Event1", "Reminded", "0", "[Event1]\r\nTitle=t\r\nReminded=0\r\n"},
+};
+
+class UnchangingWrite : public ::testing::TestWithParam<UnchangingWriteCase> {};
+
+TEST_P(UnchangingWrite, CommitsOnlyWhatChangesTheBytes) {
+  const UnchangingWriteCase& c = GetParam();
+  test::TempDir dir;
+  const std::string path = dir.File("Config.INI");
+  test::WriteFileBytes(path, c.before);
+  // A modification time long past: a commit would replace it by the present one.
+  const struct timespec past[2] = {{978307200, 0}, {978307200, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), past, 0), 0);
+  test::FaultyOperations operations;
+  {
+    IniFile file(path, &operations);
+    file.WriteString(c.section, c.key, c.value);
+    EXPECT_EQ(*file.ReadValue(c.section, c.key), c.value);
+    file.Flush();
+  }
+  struct stat info;
+  ASSERT_EQ(::stat(path.c_str(), &info), 0);
+  if (c.after.empty()) {
+    EXPECT_EQ(operations.renames, 0);
+    EXPECT_EQ(operations.writes, 0);
+    EXPECT_EQ(test::ReadFileBytes(path), c.before);
+    EXPECT_EQ(info.st_mtim.tv_sec, past[1].tv_sec);
+  } else {
+    EXPECT_EQ(operations.renames, 1);
+    EXPECT_EQ(test::ReadFileBytes(path), c.after);
+    EXPECT_NE(info.st_mtim.tv_sec, past[1].tv_sec);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, UnchangingWrite, ::testing::ValuesIn(kUnchangingWrites),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A value written and then written back within one operation leaves the file as it was; a pending
+// erase is not undone by a write that matches the erased bytes.
+TEST(IniCommit, PendingWritesOfTheSectionDecideOverTheFilesBytes) {
+  test::TempDir dir;
+  const std::string path = dir.File("Config.INI");
+  test::WriteFileBytes(path, "[Event1]\r\nReminded=0\r\n[Event2]\r\nReminded=0\r\n");
+  test::FaultyOperations operations;
+  {
+    IniFile file(path, &operations);
+    file.WriteString("Event1", "Reminded", "1");
+    file.WriteString("Event1", "Reminded", "0");
+    file.EraseSection("Event2");
+    file.WriteString("Event2", "Reminded", "0");
+    file.Flush();
+  }
+  EXPECT_EQ(operations.renames, 1);
+  EXPECT_EQ(test::ReadFileBytes(path), "[Event1]\r\nReminded=0\r\n[Event2]\r\nReminded=0\r\n");
+}
+
+// Each failing step of a commit leaves the old file whole, keeps the writes pending, and a retry on the
+// same operation commits exactly the new bytes, which later reads of the operation then see.
+struct FailedStepCase {
+  const char* name;
+  test::FaultyOperations::Step step;
+};
+
+void PrintTo(const FailedStepCase& c, std::ostream* out) { *out << c.name; }
+
+const FailedStepCase kFailedSteps[] = {
+    {"Write", Step::kWrite},
+    {"FileSync", Step::kFsync},
+    {"Rename", Step::kRename},
+};
+
+class MarkCommit : public ::testing::TestWithParam<FailedStepCase> {};
+
+TEST_P(MarkCommit, FailingStepLeavesTheOldFileAndARetryWritesTheNewOne) {
+  test::TempDir dir;
+  const std::string path = dir.File("Config.INI");
+  std::string before;
+  for (int i = 1; i <= 200; ++i) before += "[Event" + std::to_string(i) + "]\r\nTitle=t\r\nReminded=0\r\n";
+  test::WriteFileBytes(path, before);
+  std::string after = before;
+  after.replace(after.find("Reminded=0", after.find("[Event77]")), 10, "Reminded=1");
+  test::FaultyOperations operations;
+  operations.failStep = GetParam().step;
+  operations.chunk = 4096;  // several writes, so that a failing write is a torn one
+  IniFile file(path, &operations);
+  file.WriteBool("Event77", "Reminded", true);
+  EXPECT_THROW(file.Flush(), EIniWriteError);
+  EXPECT_EQ(test::ReadFileBytes(path), before);
+  EXPECT_EQ(std::filesystem::directory_iterator(dir.Path())->path().filename(), "Config.INI");
+  EXPECT_TRUE(file.HasPendingWrites());
+  EXPECT_TRUE(file.ReadBool("Event77", "Reminded", false));
+
+  operations.failStep = test::FaultyOperations::Step::kNone;
+  file.Flush();
+  EXPECT_EQ(test::ReadFileBytes(path), after);
+  EXPECT_FALSE(file.HasPendingWrites());
+  EXPECT_TRUE(file.ReadBool("Event77", "Reminded", false));
+  EXPECT_EQ(file.ReadString("Event200", "Title", ""), "t");
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, MarkCommit, ::testing::ValuesIn(kFailedSteps),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Two processes that each read a count and write it plus one, 500 times, through the store's commit
 // path: the commit lock keeps every step.
