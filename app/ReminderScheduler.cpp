@@ -57,8 +57,17 @@ void ReminderScheduler::Tick() {
   // has replaced it by then.
   if (next_.dtRemindTime > 0 && WholeMilliseconds(now) > WholeMilliseconds(next_.dtRemindTime)) {
     next_.dtRemindTime = EndOfDay(now);
-    ShowReminderNotification();
-    Search(now);
+    if (next_.bFound) {
+      // The mark and the search after it share one read of the file.
+      IniFile file(configPath_(), operations_, IniLock::kWholeOperation);
+      // Only the marks of this scheduler changed the file since the last search: its candidates hold.
+      const bool candidatesHold = candidatesValid_ && file.Stamp() == candidatesStamp_;
+      candidatesValid_ = false;  // until the search below, in case the mark fails
+      ShowAndMark(file);
+      SearchAgain(file, now, candidatesHold);
+    } else {
+      Search(now);
+    }
   }
   if (followUp_ != nullptr) followUp_->Tick(now);
 }
@@ -69,11 +78,25 @@ void ReminderScheduler::Search(DateTime now) {
   Trace(kReminderTraceSource, "SearchNextReminder: Start to search next reminders. ");
   {
     const IniFile file(configPath_(), operations_);
-    FindNextReminder(file, now, settings_, next_, way_);
+    FindNextReminder(file, now, settings_, next_, way_, &candidates_);
+    candidatesStamp_ = file.Stamp();
+    candidatesValid_ = true;
   }
   // Every file operation of a tick ends with this search: the snapshots' buffers of the tick go back
   // to the system instead of staying in the window's resident size.
   ReturnFreedMemory();
+}
+
+void ReminderScheduler::SearchAgain(const IniFile& file, DateTime now, bool candidatesHold) {
+  // With a listener the whole search runs, so that the trace shows every due test as ever.
+  const bool listened = Trace(kReminderTraceSource, "SearchNextReminder: Start to search next reminders. ");
+  if (candidatesHold && !listened) {
+    FindNextReminderAmong(file, candidates_, now, settings_, next_, way_);
+  } else {
+    FindNextReminder(file, now, settings_, next_, way_, &candidates_);
+  }
+  candidatesStamp_ = file.Stamp();
+  candidatesValid_ = true;
 }
 
 void ReminderScheduler::ResetNotificationFlag() {
@@ -89,6 +112,12 @@ void ReminderScheduler::ResetNotificationFlag() {
 
 void ReminderScheduler::ShowReminderNotification() {
   if (!next_.bFound) return;
+  IniFile file(configPath_(), operations_, IniLock::kWholeOperation);
+  candidatesValid_ = false;
+  ShowAndMark(file);
+}
+
+void ReminderScheduler::ShowAndMark(IniFile& file) {
   const std::string text = BuildSpanSentence(next_, way_, clock_, settings_);
   if (followUp_ != nullptr) {
     balloons_.ShowReminder(QString::fromStdString(text), QString::fromStdString(next_.strTitle),
@@ -99,10 +128,10 @@ void ReminderScheduler::ShowReminderNotification() {
   }
   next_.bFound = false;
 
-  IniFile file(configPath_(), operations_, IniLock::kWholeOperation);
   // An event erased (or a file removed) by another program since the search is not brought back as a
   // section holding nothing but its mark.
   if (!file.SectionExists(next_.strSection)) return;
+  // "0" becomes "1": the store writes that byte in place.
   file.WriteBool(next_.strSection, event_keys::kReminded, true);
   file.Flush();
 }

@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "datetime/Clock.h"
 #include "datetime/DateTime.h"
@@ -18,10 +19,12 @@
 #include "datetime/FormatSettings.h"
 #include "platform/Notifier.h"
 #include "recurrence/ReminderSearch.h"
+#include "store/IniFile.h"
 
 namespace almanex {
 
 class FileOperations;
+class IniFile;
 class ReminderFollowUp;
 
 /// The scheduler, owned by the main window and driven by its one-second timer.
@@ -71,7 +74,13 @@ class ReminderScheduler {
  private:
   /// The clock's now rounded to the millisecond, the resolution of every comparison made here.
   DateTime Now() const;
+  /// The whole search on a snapshot of its own; it lists the candidates anew.
   void Search(DateTime now);
+  /// The search after a shown reminder, on the snapshot its mark left: over the candidates of the last
+  /// search when they still hold (candidatesHold) and no trace listener wants the whole search.
+  void SearchAgain(const IniFile& file, DateTime now, bool candidatesHold);
+  /// Shows the pending reminder and writes its mark into `file` (ShowReminderNotification's work).
+  void ShowAndMark(IniFile& file);
 
   std::function<std::string()> configPath_;
   const Clock& clock_;
@@ -81,6 +90,11 @@ class ReminderScheduler {
   TReminderWay& way_;
   FileOperations* operations_;
   ReminderFollowUp* followUp_ = nullptr;
+  /// What the last search found able to fall due later today, and the file's state it was found in,
+  /// as left by the marks written since.
+  std::vector<ReminderCandidate> candidates_;
+  IniFileStamp candidatesStamp_;
+  bool candidatesValid_ = false;
 };
 
 }  // namespace almanex

@@ -30,36 +30,71 @@ DateTime EndOfDay(DateTime value) {
   return DateOf(value) + static_cast<double>(kMillisecondsInDay - 1) / kMillisecondsPerDay;
 }
 
-void FindNextReminder(const IniFile& file, DateTime now, const FormatSettings& settings, TNextReminder& next,
-                      TReminderWay& way) {
-  namespace keys = event_keys;
-  const DateTime today = DateOf(now);
+namespace {
+
+/// Clears `next` for a search at now; the moment to beat is then the end of today.
+void StartSearch(DateTime now, TNextReminder& next) {
   next.dtRemindTime = EndOfDay(now);
   next.dtEventDateTime = 0;
   next.strTitle.clear();
   next.strTypeDesc.clear();
   next.bFound = false;
   // strSection keeps its value: nothing reads it while bFound is false.
+}
 
-  // The moment to beat: the end of today, then the best taken so far. A candidate must be strictly
-  // earlier, so of equal moments the section first in the file stays.
-  std::int64_t bound = WholeMilliseconds(next.dtRemindTime);
+/// Takes `section`, due today, when its remind moment is strictly earlier than the best taken so far
+/// (next.dtRemindTime), so that of equal moments the section first in the file stays.
+void Consider(const IniFile& file, std::string_view section, DateTime remindTime, DateTime now,
+              const FormatSettings& settings, TNextReminder& next, TReminderWay& way) {
+  // Without a readable RemindTime the moment is now, so a due event shows at the next tick.
+  const DateTime remind = DateOf(now) + (std::isnan(remindTime) ? TimeOf(now) : remindTime);
+  if (WholeMilliseconds(remind) >= WholeMilliseconds(next.dtRemindTime)) return;
+  next.bFound = true;
+  next.dtRemindTime = remind;
+  ReadReminderEvent(file, std::string(section), now, settings, next, way);
+  TraceLazy(kReminderTraceSource,
+            [&] { return "SearchNextReminder: find a reminder. theNextReminder.strTitle: " + next.strTitle; });
+}
+
+/// The time of day of the section's RemindTime; NaN when it has none readable.
+DateTime RemindTimeOf(const IniFile& file, std::string_view section, const FormatSettings& settings) {
+  const DateTime read = file.ReadTime(section, event_keys::kRemindTime, std::nan(""), settings);
+  return std::isnan(read) ? read : TimeOf(read);
+}
+
+}  // namespace
+
+void FindNextReminder(const IniFile& file, DateTime now, const FormatSettings& settings, TNextReminder& next,
+                      TReminderWay& way, std::vector<ReminderCandidate>* candidates) {
+  const DateTime today = DateOf(now);
+  StartSearch(now, next);
+  if (candidates != nullptr) candidates->clear();
   // The names are visited in place, not copied: a file of many events costs no list of their names.
   file.ForEachSectionName([&](std::string_view section) {
     if (!IsEventSection(section)) return;
-    if (file.ReadBool(section, keys::kReminded, false)) return;
-    if (!IsReminderDue(file, section, today, now, settings)) return;
-    // Without a readable RemindTime the moment is now, so a due event shows at the next tick.
-    const DateTime remind = today + TimeOf(file.ReadTime(section, keys::kRemindTime, now, settings));
-    if (WholeMilliseconds(remind) >= bound) return;
-
-    next.bFound = true;
-    next.dtRemindTime = remind;
-    ReadReminderEvent(file, std::string(section), now, settings, next, way);
-    bound = WholeMilliseconds(remind);
-    TraceLazy(kReminderTraceSource,
-              [&] { return "SearchNextReminder: find a reminder. theNextReminder.strTitle: " + next.strTitle; });
+    if (file.ReadBool(section, event_keys::kReminded, false)) return;
+    const RecurrencePattern pattern = ReadRecurrencePattern(file, section, now, settings);
+    const bool due = IsDue(pattern, today, settings);
+    // A start date the section lacks stands for now, time of day and all, and a day before its start
+    // is not due: the test may answer otherwise later today. (An end or once date standing for now is
+    // compared by its date alone, the same all day.)
+    const bool retest = pattern.dtStartDate == now;
+    if (!due && !retest) return;
+    const DateTime remindTime = due || candidates != nullptr ? RemindTimeOf(file, section, settings) : 0;
+    if (candidates != nullptr) candidates->push_back({std::string(section), remindTime, retest});
+    if (due) Consider(file, section, remindTime, now, settings, next, way);
   });
+}
+
+void FindNextReminderAmong(const IniFile& file, const std::vector<ReminderCandidate>& candidates, DateTime now,
+                           const FormatSettings& settings, TNextReminder& next, TReminderWay& way) {
+  const DateTime today = DateOf(now);
+  StartSearch(now, next);
+  for (const ReminderCandidate& candidate : candidates) {
+    if (file.ReadBool(candidate.section, event_keys::kReminded, false)) continue;
+    if (candidate.retest && !IsReminderDue(file, candidate.section, today, now, settings)) continue;
+    Consider(file, candidate.section, candidate.remindTime, now, settings, next, way);
+  }
 }
 
 void ReadReminderEvent(const IniFile& file, const std::string& section, DateTime now, const FormatSettings& settings,

@@ -30,6 +30,17 @@ std::int64_t DayNumber(DateTime value);
 /// Today's date at 23:59:59.999: the bound of a search and the remind time of an idle scheduler.
 DateTime EndOfDay(DateTime value);
 
+/// An event section a search found not reminded and due today (or whose due test must be made again,
+/// see below), kept so that the search after a shown reminder need not test every section again.
+struct ReminderCandidate {
+  std::string section;  ///< as it stands in the file
+  /// The time of day of its RemindTime; NaN when it has none readable (the moment is then now).
+  DateTime remindTime = 0;
+  /// Its due test rests on now itself, not only on today (a start date the section lacks stands for
+  /// now): the test is made again whenever the candidates are searched.
+  bool retest = false;
+};
+
 /// The search proper on an open snapshot, without its opening trace line: clears `next` (except
 /// strSection), then takes, in file order, each event section that is not reminded, is due today by
 /// its recurrence pattern, and whose remind moment (today plus its `RemindTime`, default now) is
@@ -37,8 +48,16 @@ DateTime EndOfDay(DateTime value);
 /// Each take sends the trace line "SearchNextReminder: find a reminder. theNextReminder.strTitle: "
 /// with the title and copies the section's wording into `way`. Texts are stored for display (invalid
 /// UTF-8 read as Windows-1252); strSection keeps the name as it stands in the file. Reads only.
+/// With `candidates`, lists there, in file order, every section that search could take later the same
+/// day in the same file, reminded marks aside.
 void FindNextReminder(const IniFile& file, DateTime now, const FormatSettings& settings, TNextReminder& next,
-                      TReminderWay& way);
+                      TReminderWay& way, std::vector<ReminderCandidate>* candidates = nullptr);
+
+/// FindNextReminder over the candidates an earlier search listed, on the same day and a file changed
+/// since only in reminded marks: the same takes and trace lines (except those of due tests not made
+/// again), at the cost of a look-up per candidate instead of a due test per section.
+void FindNextReminderAmong(const IniFile& file, const std::vector<ReminderCandidate>& candidates, DateTime now,
+                           const FormatSettings& settings, TNextReminder& next, TReminderWay& way);
 
 /// What a reminder of `section` shows, read as the search reads it: `dtEventDateTime` is the event's
 /// `Date` (default today) when `DateChecked` (default true), else today, plus its `Time` (default

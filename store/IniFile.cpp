@@ -194,26 +194,21 @@ std::string WrittenValue(std::string_view value) {
   return result;
 }
 
-struct FileIdentity {
-  bool exists = false;
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = 0;
-  std::int64_t modified = 0;  // nanoseconds
-  std::int64_t changed = 0;   // nanoseconds
+using FileIdentity = IniFileStamp;
 
-  static FileIdentity Of(const struct stat& info) {
-    FileIdentity identity;
-    identity.exists = true;
-    identity.device = info.st_dev;
-    identity.inode = info.st_ino;
-    identity.size = info.st_size;
-    identity.modified = std::int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec;
-    identity.changed = std::int64_t{info.st_ctim.tv_sec} * 1000000000 + info.st_ctim.tv_nsec;
-    return identity;
-  }
-  bool operator==(const FileIdentity&) const = default;
-};
+FileIdentity IdentityOf(const struct stat& info) {
+  FileIdentity identity;
+  identity.exists = true;
+  identity.device = static_cast<std::uint64_t>(info.st_dev);
+  identity.inode = static_cast<std::uint64_t>(info.st_ino);
+  identity.size = static_cast<std::int64_t>(info.st_size);
+  identity.modified = std::int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec;
+  identity.changed = std::int64_t{info.st_ctim.tv_sec} * 1000000000 + info.st_ctim.tv_nsec;
+  return identity;
+}
+
+// A write in place never spans two of these: storage writes a sector of this size whole or not at all.
+constexpr std::size_t kAtomicBlock = 512;
 
 }  // namespace
 
@@ -376,22 +371,30 @@ struct detail::IniSnapshot {
   }
   mutable std::string_view lineBreak;  // one of the literals LineBreakOf returns; empty until asked
 
-  /// Whether a commit that writes `value` under `key` into `section` (both cleaned) would leave these
-  /// bytes as they are: the first section of that name already holds, as its first line of that key,
-  /// exactly the line the commit would put there (the writer's spelling of the key, the value, and the
-  /// line break lines are added with).
-  bool HoldsLine(std::string_view section, std::string_view key, std::string_view value) const {
+  /// The value of the line a commit that writes under `key` into `section` (both cleaned) replaces,
+  /// when that line is already in the writer's form: the first section of that name holds, as its first
+  /// line of that key, key=value followed by the line break lines are added with (the writer's spelling
+  /// of the key). Nothing otherwise. A commit then changes the value's bytes and nothing else.
+  std::optional<std::string_view> WrittenFormValue(std::string_view section, std::string_view key) const {
     const std::uint32_t index = FindSection(section);
-    if (index == kNoIndex) return false;
+    if (index == kNoIndex) return std::nullopt;
     const KeyLine* line = FindKey(index, key);
-    if (line == nullptr) return false;
+    if (line == nullptr) return std::nullopt;
     const std::string_view breakBytes = LineBreak();
     const std::uint32_t start = LineStartOf(*line);
     const std::string_view present = View(start, NextLine(LineEndOf(*line)) - start);
-    return present.size() == key.size() + 1 + value.size() + breakBytes.size() &&
-           present.substr(0, key.size()) == key && present[key.size()] == '=' &&
-           present.substr(key.size() + 1, value.size()) == value &&
-           present.substr(key.size() + 1 + value.size()) == breakBytes;
+    if (present.size() < key.size() + 1 + breakBytes.size() || present.substr(0, key.size()) != key ||
+        present[key.size()] != '=' || present.substr(present.size() - breakBytes.size()) != breakBytes) {
+      return std::nullopt;
+    }
+    return present.substr(key.size() + 1, present.size() - key.size() - 1 - breakBytes.size());
+  }
+
+  /// Whether a commit that writes `value` under `key` into `section` (both cleaned) would leave these
+  /// bytes as they are.
+  bool HoldsLine(std::string_view section, std::string_view key, std::string_view value) const {
+    const std::optional<std::string_view> present = WrittenFormValue(section, key);
+    return present && *present == value;
   }
 
   void Parse();
@@ -601,7 +604,7 @@ std::unique_ptr<detail::IniSnapshot> LoadSnapshot(const std::string& path) {
   if (fd < 0) {
     struct stat info;
     if (errno != ENOENT && errno != ENOTDIR && ::stat(path.c_str(), &info) == 0) {
-      snapshot->identity = FileIdentity::Of(info);
+      snapshot->identity = IdentityOf(info);
       snapshot->unreadable = true;
     }
     return snapshot;
@@ -613,7 +616,7 @@ std::unique_ptr<detail::IniSnapshot> LoadSnapshot(const std::string& path) {
     snapshot->identity.exists = true;
     return snapshot;
   }
-  snapshot->identity = FileIdentity::Of(info);
+  snapshot->identity = IdentityOf(info);
   if (!S_ISREG(info.st_mode) || static_cast<std::size_t>(info.st_size) > kMaxFileSize) {
     ::close(fd);
     snapshot->unreadable = true;
@@ -668,7 +671,7 @@ std::unique_ptr<detail::IniSnapshot> LoadMappedSnapshot(const std::string& path)
   snapshot->mappedSize = size;
   snapshot->data = static_cast<const char*>(mapped);
   snapshot->size = static_cast<std::uint32_t>(size);
-  snapshot->identity = FileIdentity::Of(info);
+  snapshot->identity = IdentityOf(info);
   snapshot->lazyKeys = true;
   snapshot->Parsed();
   return snapshot;
@@ -1024,7 +1027,7 @@ void IniFile::Flush() {
   const bool exists = ::stat(path_.c_str(), &info) == 0;
   if (!exists && errno != ENOENT) throw EIniWriteError(path_);
   // Another program changed the file since it was read: apply the writes to what it holds now.
-  const FileIdentity now = exists ? FileIdentity::Of(info) : FileIdentity{};
+  const FileIdentity now = exists ? IdentityOf(info) : FileIdentity{};
   if (!(now == snapshot_->identity)) {
     if (lockWholeOperation_ && !operationLock_.Held()) {
       // What this operation read is gone, and what it wrote may rest on it: nothing is written.
@@ -1036,6 +1039,7 @@ void IniFile::Flush() {
     formats_.reset();
   }
   if (snapshot_->unreadable) throw EIniWriteError(path_);
+  if (CommitInPlace()) return;
 
   SnapshotBytes bytes = BuildFile(Parsed(), *pending_).Take();
   // The old bytes and their index are not needed once the new bytes stand: they go before the write,
@@ -1066,12 +1070,75 @@ void IniFile::Flush() {
   committed->bytes = std::move(bytes);
   committed->UseBuffer();
   struct stat after;
-  if (::stat(path_.c_str(), &after) == 0) committed->identity = FileIdentity::Of(after);
+  if (::stat(path_.c_str(), &after) == 0) committed->identity = IdentityOf(after);
   snapshot_ = std::move(committed);
   lastSection_ = kNoSection;
   pending_ = std::make_unique<detail::IniPending>();
   commitFailed_ = false;
 }
+
+bool IniFile::CommitInPlace() {
+  if (pending_->sections.size() != 1) return false;
+  const detail::IniPending::Section& written = pending_->sections.front();
+  if (written.erased || written.keys.size() != 1) return false;
+  const detail::IniPending::Key& key = written.keys.front();
+  (void)Parsed();
+  detail::IniSnapshot& snapshot = *snapshot_;
+  if (snapshot.mapped != nullptr || snapshot.data != snapshot.bytes.data() || !snapshot.identity.exists) return false;
+  const std::optional<std::string_view> present = snapshot.WrittenFormValue(written.name, key.name);
+  if (!present || present->size() != key.value.size()) return false;
+
+  // The bytes that change: from the first that differs to the last, within one block.
+  std::size_t first = 0;
+  while (first < present->size() && (*present)[first] == key.value[first]) ++first;
+  if (first == present->size()) {
+    pending_ = std::make_unique<detail::IniPending>();
+    commitFailed_ = false;
+    return true;
+  }
+  std::size_t last = present->size() - 1;
+  while ((*present)[last] == key.value[last]) --last;
+  const auto offset = static_cast<std::size_t>(present->data() - snapshot.data) + first;
+  const std::size_t length = last + 1 - first;
+  if (offset / kAtomicBlock != (offset + length - 1) / kAtomicBlock) return false;
+
+  // O_NOFOLLOW: a link goes the atomic way, which decides whether to write through it.
+  const int fd = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct FdCloser {
+    int fd;
+    ~FdCloser() { ::close(fd); }
+  } closer{fd};
+  struct stat info;
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid() || info.st_nlink != 1 ||
+      (info.st_mode & S_IWUSR) == 0 || !(IdentityOf(info) == snapshot.identity)) {
+    return false;
+  }
+
+  FileOperations& operations = operations_ != nullptr ? *operations_ : SystemFileOperations();
+  const std::string_view newBytes = std::string_view(key.value).substr(first, length);
+  const std::string oldBytes(present->substr(first, length));
+  const auto writeAt = [&](std::string_view bytes) {
+    return ::lseek(fd, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset) &&
+           operations.Write(fd, bytes.data(), bytes.size()) == static_cast<long>(bytes.size());
+  };
+  if (!writeAt(newBytes) || operations.Fsync(fd) != 0) {
+    // Whatever reached the file goes back to the old bytes; the write stays pending for a retry.
+    (void)writeAt(oldBytes);
+    (void)operations.Fsync(fd);
+    TraceLazy(kTraceSource, [&] { return "Flush: " + path_ + ": the write in place failed; the old bytes are kept"; });
+    throw EIniWriteError(path_);
+  }
+
+  // The snapshot now holds what the file holds; its index is unchanged, as no length changed.
+  std::memcpy(snapshot.bytes.data() + offset, newBytes.data(), length);
+  if (::fstat(fd, &info) == 0) snapshot.identity = IdentityOf(info);
+  pending_ = std::make_unique<detail::IniPending>();
+  commitFailed_ = false;
+  return true;
+}
+
+IniFileStamp IniFile::Stamp() const { return snapshot_->identity; }
 
 std::optional<std::int32_t> ParseIniInteger(std::string_view text) {
   text = TrimSpaceOrTab(text);

@@ -63,6 +63,20 @@ class EIniWriteError : public std::runtime_error {
   std::string path_;
 };
 
+/// One state of the file on disk as the file system tells it: device, inode, size, modification and
+/// change times (nanoseconds). Every commit changes it (a replace makes a new inode; a write in place
+/// moves both times), and so does any other program's write short of one that keeps the size and lands
+/// within the same tick of the file system's clock.
+struct IniFileStamp {
+  bool exists = false;
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::int64_t size = 0;
+  std::int64_t modified = 0;
+  std::int64_t changed = 0;
+  bool operator==(const IniFileStamp&) const = default;
+};
+
 /// When an operation holds the commit lock (base/CommitLock.h) against other processes' commits.
 enum class IniLock {
   /// For its commit only: the commit re-reads a file another program changed since the read and applies
@@ -143,8 +157,17 @@ class IniFile {
   /// file's mode and owner are kept (see WriteFileAtomically). When another program
   /// changed the file since it was read, the writes are applied to its new content. Nothing to commit
   /// writes nothing.
+  ///
+  /// A commit whose one write changes a value for another of the same length (a reminded mark "0" to
+  /// "1"), with the changed bytes within one 512-byte block of the file, is written in place: one write
+  /// of those bytes into the file and a sync, not a rewrite of the whole file. A process killed at any
+  /// moment, or a device that writes a sector whole on power loss, leaves the old bytes or the new ones.
+  /// Only a regular file of the user's own with one link, unchanged since the read, is written so; any
+  /// other goes the atomic way.
   void Flush();
   bool HasPendingWrites() const;
+  /// The file's state the snapshot was read from, or, after a Flush(), the state it left.
+  IniFileStamp Stamp() const;
 
  private:
   const detail::IniSnapshot& Parsed() const;
@@ -160,6 +183,10 @@ class IniFile {
   const FileFormats& Formats(const FormatSettings& current) const;
   /// Records `current` as the file's formats when it records none that can be used.
   void RecordFormatsIfMissing(const FormatSettings& current);
+  /// The in-place commit of Flush(): true when it wrote the pending write, false when the commit must
+  /// take the atomic way (nothing written then). Throws EIniWriteError when the write or its sync
+  /// fails; the old bytes are put back first.
+  bool CommitInPlace();
 
   std::string path_;
   FileOperations* operations_;

@@ -7,6 +7,11 @@
 //   almanex_store_writer crash-commit FILE               one commit of the next version
 //   almanex_store_writer crash-check FILE                prints the version the file holds; status 1 when
 //                                                        its bytes are not exactly those of a version
+//   almanex_store_writer mark-start FILE                 writes version 1 with a Mark of 0
+//   almanex_store_writer mark-loop FILE                  flips [Crash] Mark between 0 and 1, each flip one
+//                                                        commit (written in place), until killed
+//   almanex_store_writer mark-check FILE                 prints the mark; status 1 when the bytes are not
+//                                                        exactly version 1 with a mark of 0 or 1
 //
 // Version n of the crash file is "[Crash]", Counter=n, a Payload whose length and letters depend on n,
 // and End=n, each line ended by CR LF: a torn or mixed file matches no version. Version 0 is no file.
@@ -40,6 +45,29 @@ std::string Payload(std::int32_t version) {
 std::string VersionBytes(std::int32_t version) {
   const std::string number = std::to_string(version);
   return "[Crash]\r\nCounter=" + number + "\r\nPayload=" + Payload(version) + "\r\nEnd=" + number + "\r\n";
+}
+
+/// Version 1 with a Mark line before End: the file of the mark commands.
+std::string MarkedBytes(char mark) {
+  const std::string bytes = VersionBytes(1);
+  const std::size_t end = bytes.rfind("End=");
+  return bytes.substr(0, end) + "Mark=" + mark + "\r\n" + bytes.substr(end);
+}
+
+void FlipMark(const std::string& path) {
+  IniFile file(path, nullptr, IniLock::kWholeOperation);
+  file.WriteInteger(kCrashSection, "Mark", 1 - file.ReadInteger(kCrashSection, "Mark", 0));
+  file.Flush();
+}
+
+int CheckMark(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream read;
+  read << in.rdbuf();
+  const std::string bytes = read.str();
+  const std::size_t start = bytes.find("Mark=");
+  std::printf("%c\n", start == std::string::npos ? '?' : bytes[start + 5]);
+  return bytes == MarkedBytes('0') || bytes == MarkedBytes('1') ? 0 : 1;
 }
 
 void CommitNextVersion(const std::string& path) {
@@ -104,6 +132,14 @@ int main(int argc, char** argv) {
       for (;;) CommitNextVersion(path);
     }
     if (command == "crash-check") return CheckVersion(path);
+    if (command == "mark-start") {
+      std::ofstream(path, std::ios::binary | std::ios::trunc) << MarkedBytes('0');
+      return 0;
+    }
+    if (command == "mark-loop") {
+      for (;;) FlipMark(path);
+    }
+    if (command == "mark-check") return CheckMark(path);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "almanex_store_writer: %s\n", error.what());
     return 1;

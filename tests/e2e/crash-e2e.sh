@@ -8,7 +8,9 @@
 # byte for byte one whole version, never older than the last one seen. A kill during a commit leaves a
 # temporary file; once it is over a minute old (its time set back here, as a minute passing would), the
 # next commit removes it: after that commit the folder holds the file alone.
-# Prints the counts: kills, kills that left a temporary file, versions committed.
+# Then a writer that flips one mark in place (one byte written into the file, no replace) is killed
+# at random moments, ALMANEX_MARK_KILLS times (100): the file must be the old bytes or the new ones.
+# Prints the counts: kills, kills that left a temporary file, versions committed, marks flipped.
 set -euo pipefail
 
 writer=$1
@@ -51,3 +53,25 @@ for ((kill = 1; kill <= kills; kill++)); do
 done
 echo "crash test: $kills kills, $leftovers during a commit (each left a temporary file and the old version)," \
   "$previous versions committed; every file whole, every temporary removed by the next commit"
+
+# The mark written in place.
+marks=${ALMANEX_MARK_KILLS:-100}
+rm -f "$file"
+"$writer" mark-start "$file"
+flips=0
+for ((kill = 1; kill <= marks; kill++)); do
+  before=$("$writer" mark-check "$file") || fail "mark kill $kill: the file was not whole before it"
+  "$writer" mark-loop "$file" &
+  pid=$!
+  sleep "0.$(printf '%03d' $((RANDOM % 30)))"
+  kill -KILL "$pid"
+  wait "$pid" 2> /dev/null || true
+  after=$("$writer" mark-check "$file") || fail "mark kill $kill: the file is not whole (Mark=$after)"
+  [ "$after" = "$before" ] || flips=$((flips + 1))
+  shopt -s nullglob dotglob
+  entries=("$work"/*)
+  shopt -u nullglob dotglob
+  [ "${entries[*]}" = "$file" ] || fail "mark kill $kill: a write in place left: ${entries[*]}"
+done
+echo "mark test: $marks kills of a writer flipping a mark in place; every file whole, no temporary file;" \
+  "the mark differed from the one before in $flips of them"

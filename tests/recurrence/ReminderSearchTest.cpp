@@ -188,5 +188,53 @@ TEST(ReminderSearchDays, EndOfDayAndDayNumberAgreeAroundMidnight) {
   }
 }
 
+// ---------------------------------------------------------------------------------------------------
+// The search again over the candidates of an earlier search.
+
+// Candidates listed at one moment of the day, then searched at later moments with marks written in
+// between, take what a whole search of the file takes at those moments: sections without a RemindTime
+// (the moment is now), without a start date (due only at midnight itself), with equal moments, marked.
+TEST_F(ReminderSearch, TheCandidatesTakeWhatAWholeSearchTakesLaterTheSameDay) {
+  const std::string config =
+      Section("Event1", "Title=No start\r\nRemindTime=12:00:00 AM\r\nRPRecurrenceType=0\r\nRPInterval=1\r\n") +
+      Section("Event2", "Title=No remind time\r\nRPStartDate=1/1/2026\r\n") +
+      Section("Event3", "Title=Nine\r\nRemindTime=9:00:00 AM\r\nRPStartDate=1/1/2026\r\n") +
+      Section("Event4", "Title=Nine too\r\nRemindTime=9:00:00 AM\r\nRPStartDate=1/1/2026\r\n") +
+      Section("Event5",
+              "Title=Sundays\r\nRemindTime=1:00:00 AM\r\nRPStartDate=1/1/2026\r\nRPRecurrenceType=1\r\n"
+              "RPInterval=1\r\nRPDayOfWeekMask=1\r\n") +
+      Section("Event6", "Title=Ten\r\nRemindTime=10:00:00 AM\r\nRPStartDate=1/1/2026\r\nReminded=1\r\n");
+  test::WriteFileBytes(path, config);
+  std::vector<ReminderCandidate> candidates;
+  {
+    const IniFile file(path);
+    FindNextReminder(file, Dec(8, 0), FormatSettings{}, next, way, &candidates);
+  }
+  EXPECT_EQ(candidates.size(), 4u);  // Event1 to Event4: Sundays does not fall today, Ten is marked
+  const std::vector<std::pair<DateTime, const char*>> later = {{Dec(8, 0), nullptr},
+                                                               {Dec(8, 0, 0, 1), "Event2"},
+                                                               {Dec(8, 8, 59, 59), "Event3"},
+                                                               {Dec(8, 9, 30), "Event4"},
+                                                               {Dec(8, 23, 59, 59), nullptr}};
+  for (const auto& [moment, mark] : later) {
+    SCOPED_TRACE(testing::Message() << "at " << DecodeTime(moment).hour << ":" << DecodeTime(moment).minute);
+    IniFile file(path);
+    TNextReminder among;
+    TReminderWay amongWay;
+    FindNextReminderAmong(file, candidates, moment, FormatSettings{}, among, amongWay);
+    TNextReminder whole;
+    TReminderWay wholeWay;
+    FindNextReminder(file, moment, FormatSettings{}, whole, wholeWay);
+    EXPECT_EQ(among.bFound, whole.bFound);
+    EXPECT_EQ(Ms(among.dtRemindTime), Ms(whole.dtRemindTime));
+    EXPECT_EQ(among.strTitle, whole.strTitle);
+    EXPECT_EQ(among.strSection, whole.strSection);
+    if (mark != nullptr) {
+      file.WriteBool(mark, "Reminded", true);
+      file.Flush();
+    }
+  }
+}
+
 }  // namespace
 }  // namespace almanex

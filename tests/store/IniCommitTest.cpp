@@ -134,10 +134,10 @@ TEST(IniCommit, FailedFolderSyncAfterTheRenameIsNotAFailure) {
   operations.failStep = Step::kFsync;
   operations.failCall = 2;
   IniFile file(path, &operations);
-  file.WriteString("Event1", "Reminded", "0");
+  file.WriteString("Event1", "Title", "Newer");  // a new length: the atomic way
   EXPECT_NO_THROW(file.Flush());
   EXPECT_EQ(operations.fsyncs, 2);
-  EXPECT_EQ(test::ReadFileBytes(path), "[Event1]\r\nTitle=Old\r\nReminded=0\r\n; kept\r\n");
+  EXPECT_EQ(test::ReadFileBytes(path), "[Event1]\r\nTitle=Newer\r\nReminded=1\r\n; kept\r\n");
   EXPECT_FALSE(file.HasPendingWrites());
 }
 
@@ -297,37 +297,69 @@ TEST(IniCommit, ResetOfEverySectionWritesTheFileOnce) {
 }
 
 // A write whose line the file already holds, byte for byte, is no write: nothing is committed, and the
-// file keeps its bytes and its modification time. Any other write is committed as before.
+// file keeps its bytes and its modification time. A write that changes only a value's bytes, keeping
+// its length, within one 512-byte block, is written in place (no replace); any other is committed by a
+// replace. Either way the file ends as the writer's bytes.
+enum class Way { kNone, kInPlace, kReplace };
+
 struct UnchangingWriteCase {
   const char* name;
   std::string before;
   const char* section;
   const char* key;
-  const char* value;
+  std::string value;
   /// The file after the write and Flush(); empty: exactly `before`, with no commit.
   std::string after;
+  Way way;
 };
 
 void PrintTo(const UnchangingWriteCase& c, std::ostream* out) { *out << c.name; }
 
-const UnchangingWriteCase kUnchangingWrites[] = {
-    {"SameLineCrLf", "[Event1]\r\nTitle=t\r\nReminded=0\r\n", "Event1", "Reminded", "0", ""},
-    {"SameLineLf", "[Event1]\nReminded=0\nTitle=t\n", "Event1", "Reminded", "0", ""},
-    {"SectionNamedInAnotherCase", "[Event1]\r\nReminded=0\r\n", "EVENT1", "Reminded", "0", ""},
-    {"OtherValue", "[Event1]\r\nReminded=1\r\n", "Event1", "Reminded", "0", "[Event1]\r\nReminded=0\r\n"},
-    {"KeySpeltOtherwise", "[Event1]\r\nreminded=0\r\n", "Event1", "Reminded", "0", "[Event1]\r\nReminded=0\r\n"},
-    {"BlanksAroundTheValue", "[Event1]\r\nReminded = 0\r\n", "Event1", "Reminded", "0", "[Event1]\r\nReminded=0\r\n"},
-    {"QuotedValue", "[Event1]\r\nReminded=\"0\"\r\n", "Event1", "Reminded", "0", "[Event1]\r\nReminded=0\r\n"},
-    {"LastLineWithoutLineBreak", "[Event1]\r\nReminded=0", "Event1", "Reminded", "0", "[Event1]\r\nReminded=0\r\n"},
-    {"LineBreakOtherThanTheOneLinesAreAddedWith", "[Event1]\r\nReminded=0\nTitle=t\r\n", "Event1", "Reminded", "0",
-     "[Event1]\r\nReminded=0\r\nTitle=t\r\n"},  // a mixed file adds CR LF lines
-    {"OnlyASecondSectionOfTheNameHoldsIt", "[Event1]\r\nTitle=t\r\n[Event1]\r\nReminded=0\r\n", "Event1", "Reminded",
-     "0", "[Event1]\r\nTitle=t\r\nReminded=0\r\n[Event1]\r\nReminded=0\r\n"},
-    {"OnlyASecondLineOfTheKeyHoldsIt", "[Event1]\r\nReminded=1\r\nReminded=0\r\n", "Event1", "Reminded", "0",
-     "[Event1]\r\nReminded=0\r\nReminded=0\r\n"},
-    {"MissingKey", "[Event1]\r\nTitle=t\r\n", "Event1", "Reminded", "0", "[Event1]\r\nTitle=t\r\nReminded=0\r\n"},
-};
+/// A file whose value of [Long] Value starts at byte 505, so that a change of its first and last of
+/// 16 bytes spans two 512-byte blocks, and a change of its first byte alone does not.
+std::string Padded(std::string_view value) {
+  std::string padded = "[Pad]\r\nFill=" + std::string(505 - 30, 'x') + "\r\n[Long]\r\nValue=";
+  return padded + std::string(value) + "\r\n";
+}
 
+const UnchangingWriteCase kUnchangingWrites[] = {
+    {"SameLineCrLf", "[Event1]\r\nTitle=t\r\nReminded=0\r\n", "Event1", "Reminded", "0", "", Way::kNone},
+    {"SameLineLf", "[Event1]\nReminded=0\nTitle=t\n", "Event1", "Reminded", "0", "", Way::kNone},
+    {"SectionNamedInAnotherCase", "[Event1]\r\nReminded=0\r\n", "EVENT1", "Reminded", "0", "", Way::kNone},
+    {"OtherValue", "[Event1]\r\nReminded=1\r\n", "Event1", "Reminded", "0", "[Event1]\r\nReminded=0\r\n",
+     Way::kInPlace},
+    {"OtherValueLf", "[Event1]\nReminded=0\nTitle=t\n", "Event1", "Reminded", "1", "[Event1]\nReminded=1\nTitle=t\n",
+     Way::kInPlace},
+    {"OtherValueCr", "[Event1]\rReminded=0\r", "Event1", "Reminded", "1", "[Event1]\rReminded=1\r", Way::kInPlace},
+    {"OtherValueOfTheSameLength", "[E]\r\nTime=9:00:00 AM\r\n", "E", "Time", "1:30:00 PM", "[E]\r\nTime=1:30:00 PM\r\n",
+     Way::kInPlace},
+    {"OtherLength", "[E]\r\nCounter=9\r\nEnd=1\r\n", "E", "Counter", "10", "[E]\r\nCounter=10\r\nEnd=1\r\n",
+     Way::kReplace},
+    {"KeySpeltOtherwise", "[Event1]\r\nreminded=0\r\n", "Event1", "Reminded", "0", "[Event1]\r\nReminded=0\r\n",
+     Way::kReplace},
+    {"KeySpeltOtherwiseAndAnotherValue", "[Event1]\r\nreminded=0\r\n", "Event1", "Reminded", "1",
+     "[Event1]\r\nReminded=1\r\n", Way::kReplace},
+    {"BlanksAroundTheValue", "[Event1]\r\nReminded = 0\r\n", "Event1", "Reminded", "0", "[Event1]\r\nReminded=0\r\n",
+     Way::kReplace},
+    {"QuotedValue", "[Event1]\r\nReminded=\"0\"\r\n", "Event1", "Reminded", "0", "[Event1]\r\nReminded=0\r\n",
+     Way::kReplace},
+    {"LastLineWithoutLineBreak", "[Event1]\r\nReminded=0", "Event1", "Reminded", "0", "[Event1]\r\nReminded=0\r\n",
+     Way::kReplace},
+    {"LastLineWithoutLineBreakAndAnotherValue", "[Event1]\r\nReminded=0", "Event1", "Reminded", "1",
+     "[Event1]\r\nReminded=1\r\n", Way::kReplace},
+    {"LineBreakOtherThanTheOneLinesAreAddedWith", "[Event1]\r\nReminded=0\nTitle=t\r\n", "Event1", "Reminded", "0",
+     "[Event1]\r\nReminded=0\r\nTitle=t\r\n", Way::kReplace},  // a mixed file adds CR LF lines
+    {"OnlyASecondSectionOfTheNameHoldsIt", "[Event1]\r\nTitle=t\r\n[Event1]\r\nReminded=0\r\n", "Event1", "Reminded",
+     "0", "[Event1]\r\nTitle=t\r\nReminded=0\r\n[Event1]\r\nReminded=0\r\n", Way::kReplace},
+    {"OnlyASecondLineOfTheKeyHoldsIt", "[Event1]\r\nReminded=1\r\nReminded=0\r\n", "Event1", "Reminded", "0",
+     "[Event1]\r\nReminded=0\r\nReminded=0\r\n", Way::kInPlace},
+    {"MissingKey", "[Event1]\r\nTitle=t\r\n", "Event1", "Reminded", "0", "[Event1]\r\nTitle=t\r\nReminded=0\r\n",
+     Way::kReplace},
+    {"ChangeWithinOneBlock", Padded("aaaaaaaaaaaaaaaa"), "Long", "Value", "baaaaaaaaaaaaaaa",
+     Padded("baaaaaaaaaaaaaaa"), Way::kInPlace},
+    {"ChangeAcrossTwoBlocks", Padded("aaaaaaaaaaaaaaaa"), "Long", "Value", "baaaaaaaaaaaaaab",
+     Padded("baaaaaaaaaaaaaab"), Way::kReplace},
+};
 class UnchangingWrite : public ::testing::TestWithParam<UnchangingWriteCase> {};
 
 TEST_P(UnchangingWrite, CommitsOnlyWhatChangesTheBytes) {
@@ -347,13 +379,14 @@ TEST_P(UnchangingWrite, CommitsOnlyWhatChangesTheBytes) {
   }
   struct stat info;
   ASSERT_EQ(::stat(path.c_str(), &info), 0);
-  if (c.after.empty()) {
+  if (c.way == Way::kNone) {
     EXPECT_EQ(operations.renames, 0);
     EXPECT_EQ(operations.writes, 0);
     EXPECT_EQ(test::ReadFileBytes(path), c.before);
     EXPECT_EQ(info.st_mtim.tv_sec, past[1].tv_sec);
   } else {
-    EXPECT_EQ(operations.renames, 1);
+    EXPECT_EQ(operations.renames, c.way == Way::kReplace ? 1 : 0);
+    EXPECT_EQ(operations.fsyncs, c.way == Way::kReplace ? 2 : 1);  // the file, and after a replace its folder
     EXPECT_EQ(test::ReadFileBytes(path), c.after);
     EXPECT_NE(info.st_mtim.tv_sec, past[1].tv_sec);
   }
@@ -381,19 +414,44 @@ TEST(IniCommit, PendingWritesOfTheSectionDecideOverTheFilesBytes) {
   EXPECT_EQ(test::ReadFileBytes(path), "[Event1]\r\nReminded=0\r\n[Event2]\r\nReminded=0\r\n");
 }
 
+// A write in place would reach every name of a file with more than one; a file reached through a link
+// is written as the atomic writer decides. Both take the replace, and only the named file changes.
+TEST(IniCommit, AFileWithAnotherNameIsReplacedNotWrittenInPlace) {
+  test::TempDir dir;
+  const std::string target = dir.File("Target.INI");
+  const std::string before = "[Event1]\r\nReminded=0\r\n";
+  const std::string after = "[Event1]\r\nReminded=1\r\n";
+  for (const bool hardLink : {true, false}) {
+    SCOPED_TRACE(hardLink ? "hard link" : "symbolic link");
+    const std::string path = dir.File(hardLink ? "Hard.INI" : "Soft.INI");
+    test::WriteFileBytes(target, before);
+    ASSERT_EQ(hardLink ? ::link(target.c_str(), path.c_str()) : ::symlink(target.c_str(), path.c_str()), 0);
+    test::FaultyOperations operations;
+    IniFile file(path, &operations);
+    file.WriteBool("Event1", "Reminded", true);
+    file.Flush();
+    EXPECT_EQ(operations.renames, 1);
+    EXPECT_EQ(test::ReadFileBytes(path), after);
+    EXPECT_EQ(test::ReadFileBytes(target), hardLink ? before : after);
+    ASSERT_EQ(::unlink(path.c_str()), 0);
+  }
+}
+
 // Each failing step of a commit leaves the old file whole, keeps the writes pending, and a retry on the
-// same operation commits exactly the new bytes, which later reads of the operation then see.
+// same operation commits exactly the new bytes, which later reads of the operation then see; the same
+// for a mark written in place ("1" over "0") and one that replaces the file ("11").
 struct FailedStepCase {
   const char* name;
   test::FaultyOperations::Step step;
+  const char* value;
 };
 
 void PrintTo(const FailedStepCase& c, std::ostream* out) { *out << c.name; }
 
 const FailedStepCase kFailedSteps[] = {
-    {"Write", Step::kWrite},
-    {"FileSync", Step::kFsync},
-    {"Rename", Step::kRename},
+    {"WriteInPlace", Step::kWrite, "1"},  {"FileSyncInPlace", Step::kFsync, "1"},
+    {"WriteReplace", Step::kWrite, "11"}, {"FileSyncReplace", Step::kFsync, "11"},
+    {"Rename", Step::kRename, "11"},
 };
 
 class MarkCommit : public ::testing::TestWithParam<FailedStepCase> {};
@@ -405,12 +463,12 @@ TEST_P(MarkCommit, FailingStepLeavesTheOldFileAndARetryWritesTheNewOne) {
   for (int i = 1; i <= 200; ++i) before += "[Event" + std::to_string(i) + "]\r\nTitle=t\r\nReminded=0\r\n";
   test::WriteFileBytes(path, before);
   std::string after = before;
-  after.replace(after.find("Reminded=0", after.find("[Event77]")), 10, "Reminded=1");
+  after.replace(after.find("Reminded=0", after.find("[Event77]")), 10, std::string("Reminded=") + GetParam().value);
   test::FaultyOperations operations;
   operations.failStep = GetParam().step;
   operations.chunk = 4096;  // several writes, so that a failing write is a torn one
   IniFile file(path, &operations);
-  file.WriteBool("Event77", "Reminded", true);
+  file.WriteString("Event77", "Reminded", GetParam().value);
   EXPECT_THROW(file.Flush(), EIniWriteError);
   EXPECT_EQ(test::ReadFileBytes(path), before);
   EXPECT_EQ(std::filesystem::directory_iterator(dir.Path())->path().filename(), "Config.INI");
