@@ -335,7 +335,8 @@ void TFrmMain::FitColumnWidths() {
 void TFrmMain::LoadEventList() {
   EventList list;
   {
-    const IniFile file(services_.configPath());
+    // Mapped, not copied: a list of many events is not loaded beside a copy of the whole file.
+    const IniFile file(services_.configPath(), IniFile::ReadOnlyMapped{});
     list = almanex::LoadEventList(file, services_.clock.Now(), services_.settings);
   }
   ReturnFreedMemory();  // the snapshot's megabytes are not kept for the next load
@@ -516,7 +517,7 @@ void TFrmMain::FormShow() {
 }
 
 void TFrmMain::LoadGridSettings() {
-  const IniFile file(services_.configPath());
+  const IniFile file(services_.configPath(), IniFile::ReadOnlyMapped{});
   for (int column = 0; column < model_->columnCount(); ++column) {
     const int width = file.ReadInteger(kGridSettingsSection, ColumnWidthKey(column), 0);
     if (width != 0) StringGridMain->SetColumnWidth(column, width);

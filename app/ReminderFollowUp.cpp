@@ -155,7 +155,7 @@ void ReminderFollowUp::ShowMissed(DateTime since, DateTime now) {
   const DateTime today = DateOf(now);
   const DateTime from = std::max(since, today - kMissedDaysBack);
   if (WholeMilliseconds(from) >= WholeMilliseconds(today)) return;
-  const IniFile file(configPath_(), operations_);
+  const IniFile file(configPath_(), IniFile::ReadOnlyMapped{});
   const std::vector<MissedReminder> missed = FindMissedReminders(file, from, today, now, settings_);
   if (missed.empty()) return;
   ReminderActions actions;
@@ -166,7 +166,7 @@ void ReminderFollowUp::ShowMissed(DateTime since, DateTime now) {
 }
 
 void ReminderFollowUp::ShowSnoozed(const std::string& section) {
-  const IniFile file(configPath_(), operations_);
+  const IniFile file(configPath_(), IniFile::ReadOnlyMapped{});
   // An event erased since the snooze is not reminded of.
   if (!IsEventSection(section) || !file.SectionExists(section)) return;
   TNextReminder next;

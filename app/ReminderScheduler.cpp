@@ -77,7 +77,7 @@ void ReminderScheduler::SearchNextReminder() { Search(Now()); }
 void ReminderScheduler::Search(DateTime now) {
   Trace(kReminderTraceSource, "SearchNextReminder: Start to search next reminders. ");
   {
-    const IniFile file(configPath_(), operations_);
+    const IniFile file(configPath_(), IniFile::ReadOnlyMapped{});
     FindNextReminder(file, now, settings_, next_, way_, &candidates_);
     candidatesStamp_ = file.Stamp();
     candidatesValid_ = true;
@@ -100,6 +100,19 @@ void ReminderScheduler::SearchAgain(const IniFile& file, DateTime now, bool cand
 }
 
 void ReminderScheduler::ResetNotificationFlag() {
+  // Mostly every mark already reads 0 (none was shown since the last reset, or the program starts on a
+  // file it reset before): then a mapped look at the marks is all, with no copy of the file.
+  bool changes = false;
+  {
+    const IniFile file(configPath_(), IniFile::ReadOnlyMapped{});
+    file.ForEachSectionName([&](std::string_view section) {
+      if (!changes && IsEventSection(section)) changes = !file.HoldsLine(section, event_keys::kReminded, "0");
+    });
+  }
+  if (!changes) {
+    Trace(kReminderTraceSource, "ResetNotificationFlag: Reset the Notification Flag. ");
+    return;
+  }
   // Locked from the read: a section another process erases meanwhile does not come back as its mark.
   IniFile file(configPath_(), operations_, IniLock::kWholeOperation);
   for (const std::string& section : file.SectionNames()) {

@@ -22,6 +22,7 @@
 #include "platform/core/SystemClock.h"
 #include "platform/locale/LocaleBridge.h"
 #include "store/ConfigFile.h"
+#include "store/MappedReadGuard.h"
 
 int main(int argc, char** argv) {
   // --help and --version answer before anything starts, so they work without a display and never meet
@@ -47,6 +48,9 @@ int main(int argc, char** argv) {
   if (instance.IsPreviousInstanceRunning()) return 0;
 
   almanex::InstallFailureHandlers();
+  // After the crash reporter: the reads of the file's mapped snapshots survive another program cutting
+  // the file short, and every other bus error still reaches the reporter.
+  almanex::GuardMappedReads();
   almanex::DebugAgentTraceSink traceSink;
   almanex::SetTracer(&traceSink);
 

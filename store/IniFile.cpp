@@ -19,6 +19,7 @@
 #include "base/Trace.h"
 #include "datetime/DateFormat.h"
 #include "store/IniScanner.h"
+#include "store/MappedReadGuard.h"
 
 namespace almanex {
 
@@ -274,7 +275,9 @@ struct detail::IniSnapshot {
   IniSnapshot(const IniSnapshot&) = delete;
   IniSnapshot& operator=(const IniSnapshot&) = delete;
   ~IniSnapshot() {
-    if (mapped != nullptr) ::munmap(mapped, mappedSize);
+    if (mapped == nullptr) return;
+    detail::UnregisterMapping(mapped);
+    ::munmap(mapped, mappedSize);
   }
 
   /// Points the index at the bytes read into the buffer.
@@ -669,6 +672,7 @@ std::unique_ptr<detail::IniSnapshot> LoadMappedSnapshot(const std::string& path)
   auto snapshot = std::make_unique<detail::IniSnapshot>();
   snapshot->mapped = mapped;
   snapshot->mappedSize = size;
+  detail::RegisterMapping(mapped, size);
   snapshot->data = static_cast<const char*>(mapped);
   snapshot->size = static_cast<std::uint32_t>(size);
   snapshot->identity = IdentityOf(info);
@@ -1136,6 +1140,12 @@ bool IniFile::CommitInPlace() {
   pending_ = std::make_unique<detail::IniPending>();
   commitFailed_ = false;
   return true;
+}
+
+bool IniFile::HoldsLine(std::string_view section, std::string_view key, std::string_view value) const {
+  std::string sectionStorage;
+  std::string keyStorage;
+  return Parsed().HoldsLine(SectionName(section, sectionStorage), KeyName(key, keyStorage), WrittenValue(value));
 }
 
 IniFileStamp IniFile::Stamp() const { return snapshot_->identity; }

@@ -104,7 +104,8 @@ class IniFile {
   /// megabytes whatever the file's size. Reads answer as above; Flush() of a write throws
   /// EIniWriteError and the file is never written. Another program that truncates the file in place
   /// while it is read makes a read past the new end raise SIGBUS (the program's own writes replace
-  /// the file and never do).
+  /// the file and never do), unless GuardMappedReads() (MappedReadGuard.h) is installed: such pages
+  /// then read as zeros.
   IniFile(std::string path, ReadOnlyMapped);
   /// Commits pending writes, best effort: a failure is swallowed, never thrown. It does not retry a
   /// commit that a Flush() already reported as failed. Callers that must know call Flush() first.
@@ -166,6 +167,9 @@ class IniFile {
   /// other goes the atomic way.
   void Flush();
   bool HasPendingWrites() const;
+  /// Whether the file already holds, byte for byte, the line WriteString(section, key, value) would
+  /// leave, so that the write would change nothing (and commits nothing).
+  bool HoldsLine(std::string_view section, std::string_view key, std::string_view value) const;
   /// The file's state the snapshot was read from, or, after a Flush(), the state it left.
   IniFileStamp Stamp() const;
 

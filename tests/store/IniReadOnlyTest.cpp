@@ -3,6 +3,8 @@
 // were given back, and nothing is ever written.
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <optional>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "store/IniFile.h"
+#include "store/MappedReadGuard.h"
 #include "tests/common/TestSupport.h"
 
 namespace almanex {
@@ -132,6 +135,30 @@ const SmallFile kSmallFiles[] = {
 
 INSTANTIATE_TEST_SUITE_P(Files, IniReadOnlySmall, testing::ValuesIn(kSmallFiles),
                          [](const testing::TestParamInfo<SmallFile>& info) { return std::string(info.param.name); });
+
+// Another program cuts the mapped file short in place while it is read. Without the guard the next read
+// of a page past the new end ends the process with SIGBUS; with it those pages read as zeros: the values
+// fall back to their defaults, and the process goes on.
+void ReadAfterTheFileIsCutShort(bool guarded) {
+  test::TempDir dir;
+  const std::string path = dir.File("Config.INI");
+  test::WriteFileBytes(path, LargeFile(60000));
+  if (guarded) GuardMappedReads();
+  const IniFile mapped(path, IniFile::ReadOnlyMapped{});
+  if (mapped.ReadString("Event10", "Title", "") != "Title 10xxxxxxxxxx") std::_Exit(2);
+  if (::truncate(path.c_str(), 0) != 0) std::_Exit(3);
+  const std::string late = mapped.ReadString("Event59000", "Title", "(gone)");
+  const std::string early = mapped.ReadString("Event11", "Title", "(gone)");
+  std::_Exit(late == "(gone)" && (early == "(gone)" || early == "Title 11xxxxxxxxxxx") ? 0 : 4);
+}
+
+TEST(IniReadOnlyCutShort, WithoutTheGuardAReadPastTheNewEndIsABusError) {
+  EXPECT_EXIT(ReadAfterTheFileIsCutShort(false), testing::KilledBySignal(SIGBUS), "");
+}
+
+TEST(IniReadOnlyCutShort, WithTheGuardThePagesReadAsZeros) {
+  EXPECT_EXIT(ReadAfterTheFileIsCutShort(true), testing::ExitedWithCode(0), "");
+}
 
 }  // namespace
 }  // namespace almanex
