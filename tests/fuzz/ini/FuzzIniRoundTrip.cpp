@@ -6,9 +6,12 @@
 // Checks, for the file as given and again for the file the writes produced:
 // - IniFile lists the sections and reads every value (and integer) the slow reference reader does;
 // - after Flush, and through a fresh IniFile, each written value reads back, each erased section is
-//   gone, and every other value reads as before.
+//   gone, and every other value reads as before;
+// - the same writes to a copy of the file that has a second name (a hard link, which the store never
+//   writes in place) leave the same bytes: a commit written in place is the replace's file.
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <optional>
@@ -154,10 +157,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       split == std::string_view::npos ? std::vector<Write>{} : ParseWrites(input.substr(split + 1));
 
   const std::string path = ScratchFolder() + "/Config.INI";
-  {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  const std::string linked = ScratchFolder() + "/Linked.INI";
+  const std::string secondName = ScratchFolder() + "/Linked-second-name.INI";
+  for (const std::string& file : {path, linked}) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   }
+  std::filesystem::remove(secondName);
+  std::filesystem::create_hard_link(linked, secondName);
 
   const ReferenceIni before(bytes);
   std::vector<std::string> sections;
@@ -200,8 +207,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     file.Flush();
   }
+  {
+    IniFile replaced(linked);
+    for (const Write& write : writes) {
+      if (write.erase) {
+        replaced.EraseSection(write.section);
+      } else {
+        replaced.WriteString(write.section, write.key, write.value);
+      }
+    }
+    replaced.Flush();
+  }
 
   const std::string after = FileBytes(path);
+  ALMANEX_FUZZ_CHECK(after == FileBytes(linked), "a commit written in place differs from the replace: \"" +
+                                                     Escaped(after) + "\" against \"" + Escaped(FileBytes(linked)) +
+                                                     "\"");
   const ReferenceIni reread(after);
   const IniFile file(path);
   CompareWithReference(file, reread, sections, keys, "after the commit");
