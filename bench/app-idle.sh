@@ -8,15 +8,8 @@
 # while it runs. Sizes default to 1,000, 10,000 and 100,000 events.
 # usage: bench/app-idle.sh [BUILD_FOLDER] [EVENTS...]
 set -euo pipefail
-# The shell's own tools run in C.UTF-8 (a '.' decimal point in every figure). The programs measured get
-# en_US: the generated dates are m/d/yyyy and the times h:mm:ss AM/PM, and Qt takes the en_US formats
-# from these variables whether or not the C library has that locale installed.
-export LC_ALL=C.UTF-8 LANG=C.UTF-8 TZ=UTC
-locale=(env LC_ALL=en_US.UTF-8 LANG=en_US.UTF-8)
-build=$(cd "${1:-build}" && pwd)
-shift || true
-sizes=("$@")
-[ ${#sizes[@]} -gt 0 ] || sizes=(1000 10000 100000)
+# shellcheck source=bench/app-common.sh
+source "$(dirname "$0")/app-common.sh"
 window=${WINDOW:-20}
 work=$(mktemp -d)
 pids=()

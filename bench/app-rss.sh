@@ -1,20 +1,13 @@
 #!/usr/bin/env bash
 # Resident size of the running program: for each size (default 1,000, 10,000 and 100,000 events)
 # starts the staged almanex offscreen in a temporary tree, lets it load and tick for SETTLE seconds
-# (default 5, and 20 for 100,000 events: the start-up, the first tick's reset and search, and some quiet ticks; no reminder falls
-# due), reads the resident
-# size (VmRSS) and its peak since the start (VmHWM), and ends it with SIGTERM.
+# (default 5, and 20 for 100,000 events: the start-up, the first tick's reset and search, and some
+# quiet ticks; no reminder falls due), reads the resident size (VmRSS) and its peak since the start
+# (VmHWM), and ends it with SIGTERM.
 # usage: bench/app-rss.sh [BUILD_FOLDER] [EVENTS...]
 set -euo pipefail
-# The shell's own tools run in C.UTF-8 (a '.' decimal point in every figure). The programs measured get
-# en_US: the generated dates are m/d/yyyy and the times h:mm:ss AM/PM, and Qt takes the en_US formats
-# from these variables whether or not the C library has that locale installed.
-export LC_ALL=C.UTF-8 LANG=C.UTF-8 TZ=UTC
-locale=(env LC_ALL=en_US.UTF-8 LANG=en_US.UTF-8)
-build=$(cd "${1:-build}" && pwd)
-shift || true
-sizes=("$@")
-[ ${#sizes[@]} -gt 0 ] || sizes=(1000 10000 100000)
+# shellcheck source=bench/app-common.sh
+source "$(dirname "$0")/app-common.sh"
 work=$(mktemp -d)
 pid=""
 cleanup() { [ -n "$pid" ] && kill "$pid" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"; }

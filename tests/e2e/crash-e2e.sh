@@ -25,15 +25,21 @@ fail() {
   exit 1
 }
 
+# Starts the writer's loop COMMAND on the file and kills it at a random moment in its first MS ms.
+kill_within() {
+  local ms=$1 command=$2
+  "$writer" "$command" "$file" &
+  local pid=$!
+  sleep "0.$(printf '%03d' $((RANDOM % ms)))"
+  kill -KILL "$pid"
+  wait "$pid" 2> /dev/null || true
+}
+
 previous=0
 leftovers=0
 for ((kill = 1; kill <= kills; kill++)); do
-  "$writer" crash-loop "$file" &
-  pid=$!
   # A random moment in the first 60 ms: the start, or one of the first few commits.
-  sleep "0.$(printf '%03d' $((RANDOM % 60)))"
-  kill -KILL "$pid"
-  wait "$pid" 2> /dev/null || true
+  kill_within 60 crash-loop
 
   version=$("$writer" crash-check "$file") || fail "kill $kill: the file is no whole version (Counter=$version)"
   [ "$version" -ge "$previous" ] || fail "kill $kill: version $version after version $previous"
@@ -61,11 +67,7 @@ rm -f "$file"
 flips=0
 for ((kill = 1; kill <= marks; kill++)); do
   before=$("$writer" mark-check "$file") || fail "mark kill $kill: the file was not whole before it"
-  "$writer" mark-loop "$file" &
-  pid=$!
-  sleep "0.$(printf '%03d' $((RANDOM % 30)))"
-  kill -KILL "$pid"
-  wait "$pid" 2> /dev/null || true
+  kill_within 30 mark-loop
   after=$("$writer" mark-check "$file") || fail "mark kill $kill: the file is not whole (Mark=$after)"
   [ "$after" = "$before" ] || flips=$((flips + 1))
   shopt -s nullglob dotglob
