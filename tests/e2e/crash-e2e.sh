@@ -35,6 +35,15 @@ kill_within() {
   wait "$pid" 2> /dev/null || true
 }
 
+# Fails with WHAT unless the folder holds the file alone (hidden temporaries included).
+expect_file_alone() {
+  local entries
+  shopt -s nullglob dotglob
+  entries=("$work"/*)
+  shopt -u nullglob dotglob
+  [ "${entries[*]}" = "$file" ] || fail "$1: ${entries[*]}"
+}
+
 previous=0
 leftovers=0
 for ((kill = 1; kill <= kills; kill++)); do
@@ -53,9 +62,8 @@ for ((kill = 1; kill <= kills; kill++)); do
   "$writer" crash-commit "$file" || fail "kill $kill: the next commit failed"
   previous=$("$writer" crash-check "$file") || fail "kill $kill: the next commit left no whole version"
   [ "$previous" -eq $((version + 1)) ] || fail "kill $kill: the next commit made version $previous after $version"
-  entries=("$work"/*)
   shopt -u nullglob dotglob
-  [ "${entries[*]}" = "$file" ] || fail "kill $kill: left in the folder after the next commit: ${entries[*]}"
+  expect_file_alone "kill $kill: left in the folder after the next commit"
 done
 echo "crash test: $kills kills, $leftovers during a commit (each left a temporary file and the old version)," \
   "$previous versions committed; every file whole, every temporary removed by the next commit"
@@ -70,10 +78,7 @@ for ((kill = 1; kill <= marks; kill++)); do
   kill_within 30 mark-loop
   after=$("$writer" mark-check "$file") || fail "mark kill $kill: the file is not whole (Mark=$after)"
   [ "$after" = "$before" ] || flips=$((flips + 1))
-  shopt -s nullglob dotglob
-  entries=("$work"/*)
-  shopt -u nullglob dotglob
-  [ "${entries[*]}" = "$file" ] || fail "mark kill $kill: a write in place left: ${entries[*]}"
+  expect_file_alone "mark kill $kill: a write in place left"
 done
 echo "mark test: $marks kills of a writer flipping a mark in place; every file whole, no temporary file;" \
   "the mark differed from the one before in $flips of them"
