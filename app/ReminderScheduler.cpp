@@ -100,19 +100,25 @@ void ReminderScheduler::SearchAgain(const IniFile& file, DateTime now, bool cand
 }
 
 void ReminderScheduler::ResetNotificationFlag() {
-  // Mostly every mark already reads 0 (none was shown since the last reset, or the program starts on a
-  // file it reset before): then a mapped look at the marks is all, with no copy of the file.
-  bool changes = false;
   {
-    const IniFile file(configPath_(), IniFile::ReadOnlyMapped{});
+    // Mostly every mark already reads 0, or those set are "1" lines as the scheduler wrote them: each
+    // is cleared in place, one byte, through a mapped snapshot, with no copy of the file. A mark
+    // cleared is right alone, so a crash between two of them leaves nothing wrong.
+    IniFile file(configPath_(), IniFile::InPlaceOnly{}, operations_);
+    std::vector<std::string> marked;
     file.ForEachSectionName([&](std::string_view section) {
-      if (!changes && IsEventSection(section)) changes = !file.HoldsLine(section, event_keys::kReminded, "0");
+      if (IsEventSection(section) && !file.HoldsLine(section, event_keys::kReminded, "0")) {
+        marked.emplace_back(section);
+      }
     });
+    for (const std::string& section : marked) file.WriteBool(section, event_keys::kReminded, false);
+    if (file.FlushInPlace()) {
+      Trace(kReminderTraceSource, "ResetNotificationFlag: Reset the Notification Flag. ");
+      return;
+    }
   }
-  if (!changes) {
-    Trace(kReminderTraceSource, "ResetNotificationFlag: Reset the Notification Flag. ");
-    return;
-  }
+  // Some mark cannot be cleared in place (no Reminded key yet, another spelling, a file that is a link
+  // or changed meanwhile): one commit writes every mark.
   // Locked from the read: a section another process erases meanwhile does not come back as its mark.
   IniFile file(configPath_(), operations_, IniLock::kWholeOperation);
   for (const std::string& section : file.SectionNames()) {

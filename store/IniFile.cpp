@@ -825,6 +825,15 @@ IniFile::IniFile(std::string path, ReadOnlyMapped)
       pending_(std::make_unique<detail::IniPending>()),
       readOnly_(true) {}
 
+IniFile::IniFile(std::string path, InPlaceOnly, FileOperations* operations)
+    : path_(std::move(path)),
+      operations_(operations),
+      lockWholeOperation_(true),
+      operationLock_(CommitLock::Acquire(path_, kCommitLockWait)),
+      snapshot_(LoadMappedSnapshot(path_)),
+      pending_(std::make_unique<detail::IniPending>()),
+      readOnly_(true) {}
+
 IniFile::~IniFile() {
   if (commitFailed_) return;
   try {
@@ -1081,6 +1090,74 @@ void IniFile::Flush() {
   commitFailed_ = false;
 }
 
+namespace {
+
+/// One value's bytes to write in place: where they are and what they become.
+struct InPlaceChange {
+  std::size_t offset = 0;
+  std::string_view newBytes;
+  std::string_view oldBytes;
+};
+
+/// How writing `value` over the value `present` (a view into the snapshot at `data`) changes the file:
+/// the bytes from the first that differs to the last. Nothing when the lengths differ or the changed
+/// bytes span two blocks; an empty change when nothing differs.
+std::optional<InPlaceChange> ChangeInPlace(const char* data, std::string_view present, std::string_view value) {
+  if (present.size() != value.size()) return std::nullopt;
+  std::size_t first = 0;
+  while (first < present.size() && present[first] == value[first]) ++first;
+  if (first == present.size()) return InPlaceChange{};
+  std::size_t last = present.size() - 1;
+  while (present[last] == value[last]) --last;
+  InPlaceChange change;
+  change.offset = static_cast<std::size_t>(present.data() - data) + first;
+  change.newBytes = value.substr(first, last + 1 - first);
+  change.oldBytes = present.substr(first, last + 1 - first);
+  if (change.offset / kAtomicBlock != (change.offset + change.newBytes.size() - 1) / kAtomicBlock) return std::nullopt;
+  return change;
+}
+
+/// The file opened for writes in place, when it may take them: a regular file of the user's own, with
+/// one link (another name would see the change), writable, and in the state the snapshot was read
+/// from. Not a link: O_NOFOLLOW leaves those to the atomic writer, which decides whether to write
+/// through them.
+class InPlaceFile {
+ public:
+  InPlaceFile(const std::string& path, const IniFileStamp& expected, FileOperations* operations)
+      : fd_(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK)),
+        operations_(operations != nullptr ? *operations : SystemFileOperations()) {
+    struct stat info;
+    if (fd_ >= 0 && (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid() ||
+                     info.st_nlink != 1 || (info.st_mode & S_IWUSR) == 0 || !(IdentityOf(info) == expected))) {
+      ::close(fd_);
+      fd_ = -1;
+    }
+  }
+  ~InPlaceFile() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  InPlaceFile(const InPlaceFile&) = delete;
+  InPlaceFile& operator=(const InPlaceFile&) = delete;
+
+  bool Usable() const { return fd_ >= 0; }
+  bool Write(std::size_t offset, std::string_view bytes) {
+    return ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset) &&
+           operations_.Write(fd_, bytes.data(), bytes.size()) == static_cast<long>(bytes.size());
+  }
+  bool Sync() { return operations_.Fsync(fd_) == 0; }
+  /// The file's state after the writes.
+  IniFileStamp Stamp() const {
+    struct stat info;
+    return ::fstat(fd_, &info) == 0 ? IdentityOf(info) : IniFileStamp{};
+  }
+
+ private:
+  int fd_;
+  FileOperations& operations_;
+};
+
+}  // namespace
+
 bool IniFile::CommitInPlace() {
   if (pending_->sections.size() != 1) return false;
   const detail::IniPending::Section& written = pending_->sections.front();
@@ -1090,56 +1167,78 @@ bool IniFile::CommitInPlace() {
   detail::IniSnapshot& snapshot = *snapshot_;
   if (snapshot.mapped != nullptr || snapshot.data != snapshot.bytes.data() || !snapshot.identity.exists) return false;
   const std::optional<std::string_view> present = snapshot.WrittenFormValue(written.name, key.name);
-  if (!present || present->size() != key.value.size()) return false;
-
-  // The bytes that change: from the first that differs to the last, within one block.
-  std::size_t first = 0;
-  while (first < present->size() && (*present)[first] == key.value[first]) ++first;
-  if (first == present->size()) {
-    pending_ = std::make_unique<detail::IniPending>();
-    commitFailed_ = false;
-    return true;
+  if (!present) return false;
+  const std::optional<InPlaceChange> change = ChangeInPlace(snapshot.data, *present, key.value);
+  if (!change) return false;
+  if (!change->newBytes.empty()) {
+    InPlaceFile file(path_, snapshot.identity, operations_);
+    if (!file.Usable()) return false;
+    if (!file.Write(change->offset, change->newBytes) || !file.Sync()) {
+      // Whatever reached the file goes back to the old bytes; the write stays pending for a retry.
+      (void)file.Write(change->offset, change->oldBytes);
+      (void)file.Sync();
+      TraceLazy(kTraceSource,
+                [&] { return "Flush: " + path_ + ": the write in place failed; the old bytes are kept"; });
+      throw EIniWriteError(path_);
+    }
+    // The snapshot now holds what the file holds; its index is unchanged, as no length changed.
+    std::memcpy(snapshot.bytes.data() + change->offset, change->newBytes.data(), change->newBytes.size());
+    snapshot.identity = file.Stamp();
   }
-  std::size_t last = present->size() - 1;
-  while ((*present)[last] == key.value[last]) --last;
-  const auto offset = static_cast<std::size_t>(present->data() - snapshot.data) + first;
-  const std::size_t length = last + 1 - first;
-  if (offset / kAtomicBlock != (offset + length - 1) / kAtomicBlock) return false;
-
-  // O_NOFOLLOW: a link goes the atomic way, which decides whether to write through it.
-  const int fd = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-  if (fd < 0) return false;
-  struct FdCloser {
-    int fd;
-    ~FdCloser() { ::close(fd); }
-  } closer{fd};
-  struct stat info;
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid() || info.st_nlink != 1 ||
-      (info.st_mode & S_IWUSR) == 0 || !(IdentityOf(info) == snapshot.identity)) {
-    return false;
-  }
-
-  FileOperations& operations = operations_ != nullptr ? *operations_ : SystemFileOperations();
-  const std::string_view newBytes = std::string_view(key.value).substr(first, length);
-  const std::string oldBytes(present->substr(first, length));
-  const auto writeAt = [&](std::string_view bytes) {
-    return ::lseek(fd, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset) &&
-           operations.Write(fd, bytes.data(), bytes.size()) == static_cast<long>(bytes.size());
-  };
-  if (!writeAt(newBytes) || operations.Fsync(fd) != 0) {
-    // Whatever reached the file goes back to the old bytes; the write stays pending for a retry.
-    (void)writeAt(oldBytes);
-    (void)operations.Fsync(fd);
-    TraceLazy(kTraceSource, [&] { return "Flush: " + path_ + ": the write in place failed; the old bytes are kept"; });
-    throw EIniWriteError(path_);
-  }
-
-  // The snapshot now holds what the file holds; its index is unchanged, as no length changed.
-  std::memcpy(snapshot.bytes.data() + offset, newBytes.data(), length);
-  if (::fstat(fd, &info) == 0) snapshot.identity = IdentityOf(info);
   pending_ = std::make_unique<detail::IniPending>();
   commitFailed_ = false;
   return true;
+}
+
+bool IniFile::FlushInPlace() {
+  if (!HasPendingWrites()) return true;
+  std::string reason;
+  const CommitLock lock = CommitLock::Acquire(path_, kCommitLockWait, &reason);
+  if (!lock.Held()) return false;
+  struct stat info;
+  (void)Parsed();
+  detail::IniSnapshot& snapshot = *snapshot_;
+  if (::stat(path_.c_str(), &info) != 0 || !(IdentityOf(info) == snapshot.identity)) return false;
+  InPlaceFile file(path_, snapshot.identity, operations_);
+  if (!file.Usable()) return false;
+
+  bool all = true;
+  bool wrote = false;
+  for (detail::IniPending::Section& section : pending_->sections) {
+    if (section.erased) {
+      all = false;
+      continue;
+    }
+    std::vector<detail::IniPending::Key> left;
+    for (detail::IniPending::Key& key : section.keys) {
+      const std::optional<std::string_view> present = snapshot.WrittenFormValue(section.name, key.name);
+      const std::optional<InPlaceChange> change =
+          present ? ChangeInPlace(snapshot.data, *present, key.value) : std::nullopt;
+      if (!change) {
+        left.push_back(std::move(key));
+        continue;
+      }
+      if (change->newBytes.empty()) continue;
+      if (!file.Write(change->offset, change->newBytes)) {
+        TraceLazy(kTraceSource, [&] { return "FlushInPlace: " + path_ + ": a write in place failed"; });
+        throw EIniWriteError(path_);
+      }
+      wrote = true;
+      // A copied snapshot follows the file; a mapped one sees the file's own pages.
+      if (snapshot.mapped == nullptr) {
+        std::memcpy(snapshot.bytes.data() + change->offset, change->newBytes.data(), change->newBytes.size());
+      }
+    }
+    all = all && left.empty();
+    section.keys = std::move(left);
+  }
+  if (wrote && !file.Sync()) {
+    TraceLazy(kTraceSource, [&] { return "FlushInPlace: " + path_ + ": the sync failed"; });
+    throw EIniWriteError(path_);
+  }
+  if (wrote) snapshot.identity = file.Stamp();
+  if (all) pending_ = std::make_unique<detail::IniPending>();
+  return all;
 }
 
 bool IniFile::HoldsLine(std::string_view section, std::string_view key, std::string_view value) const {

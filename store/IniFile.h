@@ -107,6 +107,13 @@ class IniFile {
   /// the file and never do), unless GuardMappedReads() (MappedReadGuard.h) is installed: such pages
   /// then read as zeros.
   IniFile(std::string path, ReadOnlyMapped);
+  /// Chooses the constructor for writes made in place only.
+  struct InPlaceOnly {};
+  /// A mapped snapshot as ReadOnlyMapped, under the commit lock from the read to the end (as
+  /// kWholeOperation), for many small writes that are each right alone, such as clearing marks: its
+  /// writes are committed by FlushInPlace(); Flush() throws EIniWriteError and the destructor commits
+  /// nothing.
+  IniFile(std::string path, InPlaceOnly, FileOperations* operations = nullptr);
   /// Commits pending writes, best effort: a failure is swallowed, never thrown. It does not retry a
   /// commit that a Flush() already reported as failed. Callers that must know call Flush() first.
   ~IniFile();
@@ -167,6 +174,13 @@ class IniFile {
   /// other goes the atomic way.
   void Flush();
   bool HasPendingWrites() const;
+  /// Writes each pending write that can go in place (as a commit of that write alone would, see Flush)
+  /// into the file, then syncs it once. The writes are not committed as one: a crash or a failing write
+  /// leaves some of them in the file and not others, each whole. Writes that cannot go in place (another
+  /// length, a line not in the writer's form, an erase) stay pending; so do all when the file changed
+  /// since the read, is a link, has another name or is not the user's. True when none is left. Throws
+  /// EIniWriteError when a write or the sync fails.
+  bool FlushInPlace();
   /// Whether the file already holds, byte for byte, the line WriteString(section, key, value) would
   /// leave, so that the write would change nothing (and commits nothing).
   bool HoldsLine(std::string_view section, std::string_view key, std::string_view value) const;

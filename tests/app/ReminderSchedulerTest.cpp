@@ -261,10 +261,15 @@ TEST_F(Scheduler, MidnightWritesEveryMarkBackToZeroOnce) {
   EXPECT_EQ(TakeShownTitles(), (std::vector<std::string>{"Early", "Late"}));
   ASSERT_EQ(ConfigBytes(), DailyEvent("Event1", "Late", "11:00:00 PM", "", "1") +
                                DailyEvent("Event2", "Early", "1:00:00 AM", "", "1"));
-  const int commitsBefore = operations.renames;
+  const int replacesBefore = operations.renames;
+  const int writesBefore = operations.writes;
+  const int syncsBefore = operations.fsyncs;
   trace.lines.clear();
   TickAt(Dec(9, 0, 0, 0));
-  EXPECT_EQ(operations.renames, commitsBefore + 1);
+  // Each mark is one byte written in place, then one sync for both: no replace.
+  EXPECT_EQ(operations.renames, replacesBefore);
+  EXPECT_EQ(operations.writes, writesBefore + 2);
+  EXPECT_EQ(operations.fsyncs, syncsBefore + 1);
   EXPECT_EQ(ConfigBytes(), DailyEvent("Event1", "Late", "11:00:00 PM") + DailyEvent("Event2", "Early", "1:00:00 AM"));
   EXPECT_EQ(trace.MessagesFrom(kReminderTraceSource),
             (std::vector<std::string>{"ResetNotificationFlag: Reset the Notification Flag. ",

@@ -437,6 +437,96 @@ TEST(IniCommit, AFileWithAnotherNameIsReplacedNotWrittenInPlace) {
   }
 }
 
+// Writes made in place only (the day's reset of marks): each one that can go in place is written, the
+// others stay pending, and the answer says whether any is left.
+struct InPlaceOnlyCase {
+  const char* name;
+  std::string before;
+  std::vector<std::pair<const char*, const char*>> marks;  // section, value of Reminded
+  std::string after;
+  bool allWritten;
+};
+
+void PrintTo(const InPlaceOnlyCase& c, std::ostream* out) { *out << c.name; }
+
+const InPlaceOnlyCase kInPlaceOnly[] = {
+    {"EveryMark",
+     "[E1]\r\nReminded=1\r\n[E2]\nReminded=1\r\n[E3]\r\nReminded=0\r\n",
+     {{"E1", "0"}, {"E2", "0"}, {"E3", "0"}},
+     "[E1]\r\nReminded=0\r\n[E2]\nReminded=0\r\n[E3]\r\nReminded=0\r\n",
+     true},
+    {"OneNotInTheWritersForm",
+     "[E1]\r\nReminded=1\r\n[E2]\r\nreminded = 1\r\n",
+     {{"E1", "0"}, {"E2", "0"}},
+     "[E1]\r\nReminded=0\r\n[E2]\r\nreminded = 1\r\n",
+     false},
+    {"OneWithoutTheKey",
+     "[E1]\r\nReminded=1\r\n[E2]\r\nTitle=t\r\n",
+     {{"E2", "0"}, {"E1", "0"}},
+     "[E1]\r\nReminded=0\r\n[E2]\r\nTitle=t\r\n",
+     false},
+    {"ANewSection", "[E1]\r\nReminded=1\r\n", {{"E9", "0"}}, "[E1]\r\nReminded=1\r\n", false},
+    {"AnotherLength", "[E1]\r\nReminded=1\r\n", {{"E1", "10"}}, "[E1]\r\nReminded=1\r\n", false},
+};
+
+class InPlaceOnly : public ::testing::TestWithParam<InPlaceOnlyCase> {};
+
+TEST_P(InPlaceOnly, WritesWhatCanGoInPlaceAndKeepsTheRestPending) {
+  const InPlaceOnlyCase& c = GetParam();
+  test::TempDir dir;
+  const std::string path = dir.File("Config.INI");
+  test::WriteFileBytes(path, c.before);
+  test::FaultyOperations operations;
+  {
+    IniFile file(path, IniFile::InPlaceOnly{}, &operations);
+    for (const auto& [section, value] : c.marks) file.WriteString(section, "Reminded", value);
+    EXPECT_EQ(file.FlushInPlace(), c.allWritten);
+    EXPECT_EQ(file.HasPendingWrites(), !c.allWritten);
+    if (!c.allWritten) {
+      EXPECT_THROW(file.Flush(), EIniWriteError);  // what is left is never committed
+    }
+  }                                                                 // nor by the destructor
+  EXPECT_EQ(test::ReadFileBytes(path), c.after);
+  EXPECT_EQ(operations.renames, 0);
+  EXPECT_EQ(test::FolderEntries(dir.Path()), std::set<std::string>{"Config.INI"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, InPlaceOnly, ::testing::ValuesIn(kInPlaceOnly),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Nothing is written in place into a file another program changed since the read, or one with a second
+// name; a failing write or sync is an error.
+TEST(InPlaceOnlyRefusals, ChangedFileSecondNameAndFailures) {
+  test::TempDir dir;
+  const std::string path = dir.File("Config.INI");
+  const std::string before = "[E1]\r\nReminded=1\r\n";
+  {
+    test::WriteFileBytes(path, before);
+    IniFile file(path, IniFile::InPlaceOnly{});
+    file.WriteString("E1", "Reminded", "0");
+    test::WriteFileBytes(path, before + "; edited\r\n");
+    EXPECT_FALSE(file.FlushInPlace());
+    EXPECT_EQ(test::ReadFileBytes(path), before + "; edited\r\n");
+  }
+  {
+    test::WriteFileBytes(path, before);
+    ASSERT_EQ(::link(path.c_str(), dir.File("Second.INI").c_str()), 0);
+    IniFile file(path, IniFile::InPlaceOnly{});
+    file.WriteString("E1", "Reminded", "0");
+    EXPECT_FALSE(file.FlushInPlace());
+    EXPECT_EQ(test::ReadFileBytes(path), before);
+    ASSERT_EQ(::unlink(dir.File("Second.INI").c_str()), 0);
+  }
+  for (const Step step : {Step::kWrite, Step::kFsync}) {
+    test::WriteFileBytes(path, before);
+    test::FaultyOperations operations;
+    operations.failStep = step;
+    IniFile file(path, IniFile::InPlaceOnly{}, &operations);
+    file.WriteString("E1", "Reminded", "0");
+    EXPECT_THROW(file.FlushInPlace(), EIniWriteError);
+  }
+}
+
 // Each failing step of a commit leaves the old file whole, keeps the writes pending, and a retry on the
 // same operation commits exactly the new bytes, which later reads of the operation then see; the same
 // for a mark written in place ("1" over "0") and one that replaces the file ("11").
