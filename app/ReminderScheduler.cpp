@@ -58,13 +58,7 @@ void ReminderScheduler::Tick() {
   if (next_.dtRemindTime > 0 && WholeMilliseconds(now) > WholeMilliseconds(next_.dtRemindTime)) {
     next_.dtRemindTime = EndOfDay(now);
     if (next_.bFound) {
-      // The mark and the search after it share one read of the file.
-      IniFile file(configPath_(), operations_, IniLock::kWholeOperation);
-      // Only the marks of this scheduler changed the file since the last search: its candidates hold.
-      const bool candidatesHold = candidatesValid_ && file.Stamp() == candidatesStamp_;
-      candidatesValid_ = false;  // until the search below, in case the mark fails
-      ShowAndMark(file);
-      SearchAgain(file, now, candidatesHold);
+      ShowAndSearchAgain(now);
     } else {
       Search(now);
     }
@@ -87,10 +81,41 @@ void ReminderScheduler::Search(DateTime now) {
   ReturnFreedMemory();
 }
 
-void ReminderScheduler::SearchAgain(const IniFile& file, DateTime now, bool candidatesHold) {
+void ReminderScheduler::ShowAndSearchAgain(DateTime now) {
+  const std::string section = next_.strSection;
+  // The mark and the search after it share one mapped read of the file.
+  IniFile file(configPath_(), IniFile::InPlaceOnly{}, operations_);
+  // Only the marks of this scheduler changed the file since the last search: its candidates hold.
+  const bool candidatesHold = candidatesValid_ && file.Stamp() == candidatesStamp_;
+  candidatesValid_ = false;  // until the search below, in case the mark fails
+  ShowReminderBalloon();
+  // An event erased (or a file removed) by another program since the search is not brought back as a
+  // section holding nothing but its mark.
+  if (!file.SectionExists(section)) {
+    SearchAgain(file, now, false, section);
+    return;
+  }
+  // "0" becomes "1": one byte written in place.
+  file.WriteBool(section, event_keys::kReminded, true);
+  if (file.FlushInPlace()) {
+    SearchAgain(file, now, candidatesHold, section);
+    return;
+  }
+  // The mark cannot go in place (no Reminded key yet, another spelling, a linked file): it is committed
+  // the atomic way, and the whole search reads what that commit left.
+  IniFile whole(configPath_(), operations_, IniLock::kWholeOperation);
+  if (!whole.SectionExists(section)) return;
+  whole.WriteBool(section, event_keys::kReminded, true);
+  whole.Flush();
+  SearchAgain(whole, now, false, section);
+}
+
+void ReminderScheduler::SearchAgain(const IniFile& file, DateTime now, bool candidatesHold, const std::string& marked) {
   // With a listener the whole search runs, so that the trace shows every due test as ever.
   const bool listened = Trace(kReminderTraceSource, "SearchNextReminder: Start to search next reminders. ");
   if (candidatesHold && !listened) {
+    // The section just marked, named as the search listed it, is the one candidate that changed.
+    std::erase_if(candidates_, [&marked](const ReminderCandidate& candidate) { return candidate.section == marked; });
     FindNextReminderAmong(file, candidates_, now, settings_, next_, way_);
   } else {
     FindNextReminder(file, now, settings_, next_, way_, &candidates_);
@@ -131,12 +156,18 @@ void ReminderScheduler::ResetNotificationFlag() {
 
 void ReminderScheduler::ShowReminderNotification() {
   if (!next_.bFound) return;
-  IniFile file(configPath_(), operations_, IniLock::kWholeOperation);
   candidatesValid_ = false;
-  ShowAndMark(file);
+  const std::string section = next_.strSection;
+  ShowReminderBalloon();
+  IniFile file(configPath_(), operations_, IniLock::kWholeOperation);
+  // An event erased (or a file removed) by another program since the search is not brought back as a
+  // section holding nothing but its mark.
+  if (!file.SectionExists(section)) return;
+  file.WriteBool(section, event_keys::kReminded, true);
+  file.Flush();
 }
 
-void ReminderScheduler::ShowAndMark(IniFile& file) {
+void ReminderScheduler::ShowReminderBalloon() {
   const std::string text = BuildSpanSentence(next_, way_, clock_, settings_);
   if (followUp_ != nullptr) {
     balloons_.ShowReminder(QString::fromStdString(text), QString::fromStdString(next_.strTitle),
@@ -146,13 +177,6 @@ void ReminderScheduler::ShowAndMark(IniFile& file) {
     balloons_.ShowBalloon(QString::fromStdString(text), QString::fromStdString(next_.strTitle), BalloonKind::Reminder);
   }
   next_.bFound = false;
-
-  // An event erased (or a file removed) by another program since the search is not brought back as a
-  // section holding nothing but its mark.
-  if (!file.SectionExists(next_.strSection)) return;
-  // "0" becomes "1": the store writes that byte in place.
-  file.WriteBool(next_.strSection, event_keys::kReminded, true);
-  file.Flush();
 }
 
 }  // namespace almanex

@@ -76,12 +76,15 @@ class ReminderScheduler {
   DateTime Now() const;
   /// The whole search on a snapshot of its own; it lists the candidates anew.
   void Search(DateTime now);
+  /// Shows the pending reminder, marks it and searches again, on one mapped read of the file: the mark
+  /// written in place, the search over the candidates of the last search when they still hold.
+  void ShowAndSearchAgain(DateTime now);
   /// The search after a shown reminder, on the snapshot its mark left: over the candidates of the last
-  /// search when they still hold (candidatesHold) and no trace listener wants the whole search.
-  void SearchAgain(const IniFile& file, DateTime now, bool candidatesHold);
-  /// Shows the pending reminder and writes its mark into `file` (ShowReminderNotification's work).
-  void ShowAndMark(IniFile& file);
-
+  /// search, less the section just `marked`, when they still hold (candidatesHold) and no trace
+  /// listener wants the whole search.
+  void SearchAgain(const IniFile& file, DateTime now, bool candidatesHold, const std::string& marked);
+  /// Shows the pending reminder as a balloon (with its actions when follow-ups are set) and clears bFound.
+  void ShowReminderBalloon();
   std::function<std::string()> configPath_;
   const Clock& clock_;
   FormatSettings settings_;

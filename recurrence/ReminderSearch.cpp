@@ -91,7 +91,6 @@ void FindNextReminderAmong(const IniFile& file, const std::vector<ReminderCandid
   const DateTime today = DateOf(now);
   StartSearch(now, next);
   for (const ReminderCandidate& candidate : candidates) {
-    if (file.ReadBool(candidate.section, event_keys::kReminded, false)) continue;
     if (candidate.retest && !IsReminderDue(file, candidate.section, today, now, settings)) continue;
     Consider(file, candidate.section, candidate.remindTime, now, settings, next, way);
   }

@@ -53,9 +53,10 @@ struct ReminderCandidate {
 void FindNextReminder(const IniFile& file, DateTime now, const FormatSettings& settings, TNextReminder& next,
                       TReminderWay& way, std::vector<ReminderCandidate>* candidates = nullptr);
 
-/// FindNextReminder over the candidates an earlier search listed, on the same day and a file changed
-/// since only in reminded marks: the same takes and trace lines (except those of due tests not made
-/// again), at the cost of a look-up per candidate instead of a due test per section.
+/// FindNextReminder over the candidates an earlier search listed, on the same day, in a file changed
+/// since only by reminded marks whose sections the caller has taken out of `candidates`: the same
+/// takes and trace lines (except those of due tests not made again), without reading any section but
+/// those taken and those tested again.
 void FindNextReminderAmong(const IniFile& file, const std::vector<ReminderCandidate>& candidates, DateTime now,
                            const FormatSettings& settings, TNextReminder& next, TReminderWay& way);
 

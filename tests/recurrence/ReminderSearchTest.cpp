@@ -192,7 +192,7 @@ TEST(ReminderSearchDays, EndOfDayAndDayNumberAgreeAroundMidnight) {
 // The search again over the candidates of an earlier search.
 
 // Candidates listed at one moment of the day, then searched at later moments with marks written in
-// between, take what a whole search of the file takes at those moments: sections without a RemindTime
+// between (and their sections taken out of the candidates), take what a whole search of the file takes at those moments: sections without a RemindTime
 // (the moment is now), without a start date (due only at midnight itself), with equal moments, marked.
 TEST_F(ReminderSearch, TheCandidatesTakeWhatAWholeSearchTakesLaterTheSameDay) {
   const std::string config =
@@ -230,8 +230,10 @@ TEST_F(ReminderSearch, TheCandidatesTakeWhatAWholeSearchTakesLaterTheSameDay) {
     EXPECT_EQ(among.strTitle, whole.strTitle);
     EXPECT_EQ(among.strSection, whole.strSection);
     if (mark != nullptr) {
+      // As the scheduler does: the section marked leaves the candidates.
       file.WriteBool(mark, "Reminded", true);
       file.Flush();
+      std::erase_if(candidates, [mark](const ReminderCandidate& candidate) { return candidate.section == mark; });
     }
   }
 }
