@@ -5,8 +5,10 @@
 // the first tick of every new day it clears every reminded mark first.
 //
 // Costs: a tick compares two date-times and touches no file unless the date changed or a reminder
-// fell due. A search opens one snapshot of the file and reads every event section from it; a reset
-// writes every mark into one snapshot and commits it with one atomic replace. The search itself
+// fell due. A search maps the file once and reads every event section from it, and keeps the sections
+// that can still fall due today; after a shown reminder, whose mark is one byte written in place, the
+// search picks among those unless another program changed the file. A reset clears the marks set in
+// place, or, when some cannot go in place, writes every mark with one atomic replace. The search itself
 // (recurrence/ReminderSearch.h) belongs to the core; the scheduler adds the clock, the marks and the balloon.
 
 #include <functional>

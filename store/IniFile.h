@@ -4,7 +4,8 @@
 // An IniFile is one operation on the file: the constructor reads the file once into a snapshot,
 // reads are answered from it, writes are buffered, and Flush() commits them all at once by an atomic
 // replace by WriteFileAtomically (base/AtomicFile.h): temporary file in the same folder, fsync, rename,
-// fsync of the folder. A crash or a full disk leaves the old file or the new one, never a torn one.
+// fsync of the folder; a lone write that keeps the value's length goes in place instead (see Flush).
+// A crash or a full disk leaves the old file or the new one, never a torn one.
 //
 // Semantics: section and key names compare without regard to case; the first matching section and
 // key win on read; a rewritten key keeps its place; a new key goes at the end of its section and a new
