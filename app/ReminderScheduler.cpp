@@ -89,10 +89,8 @@ void ReminderScheduler::ShowAndSearchAgain(DateTime now) {
   const bool candidatesHold = candidatesValid_ && file.Stamp() == candidatesStamp_;
   candidatesValid_ = false;  // until the search below, in case the mark fails
   ShowReminderBalloon();
-  // An event erased (or a file removed) by another program since the search is not brought back as a
-  // section holding nothing but its mark.
   if (!file.SectionExists(section)) {
-    SearchAgain(file, now, false, section);
+    SearchAgain(file, now, false, section);  // erased meanwhile: nothing to mark
     return;
   }
   // "0" becomes "1": one byte written in place.
@@ -104,10 +102,16 @@ void ReminderScheduler::ShowAndSearchAgain(DateTime now) {
   // The mark cannot go in place (no Reminded key yet, another spelling, a linked file): it is committed
   // the atomic way, and the whole search reads what that commit left.
   IniFile whole(configPath_(), operations_, IniLock::kWholeOperation);
-  if (!whole.SectionExists(section)) return;
-  whole.WriteBool(section, event_keys::kReminded, true);
-  whole.Flush();
+  WriteMark(whole, section);
   SearchAgain(whole, now, false, section);
+}
+
+void ReminderScheduler::WriteMark(IniFile& file, const std::string& section) {
+  // An event erased (or a file removed) by another program since the search is not brought back as a
+  // section holding nothing but its mark.
+  if (!file.SectionExists(section)) return;
+  file.WriteBool(section, event_keys::kReminded, true);
+  file.Flush();
 }
 
 void ReminderScheduler::SearchAgain(const IniFile& file, DateTime now, bool candidatesHold, const std::string& marked) {
@@ -160,11 +164,7 @@ void ReminderScheduler::ShowReminderNotification() {
   const std::string section = next_.strSection;
   ShowReminderBalloon();
   IniFile file(configPath_(), operations_, IniLock::kWholeOperation);
-  // An event erased (or a file removed) by another program since the search is not brought back as a
-  // section holding nothing but its mark.
-  if (!file.SectionExists(section)) return;
-  file.WriteBool(section, event_keys::kReminded, true);
-  file.Flush();
+  WriteMark(file, section);
 }
 
 void ReminderScheduler::ShowReminderBalloon() {

@@ -87,6 +87,8 @@ class ReminderScheduler {
   void SearchAgain(const IniFile& file, DateTime now, bool candidatesHold, const std::string& marked);
   /// Shows the pending reminder as a balloon (with its actions when follow-ups are set) and clears bFound.
   void ShowReminderBalloon();
+  /// Writes `Reminded`=1 into the section and commits it, unless the section is gone from the file.
+  static void WriteMark(IniFile& file, const std::string& section);
   std::function<std::string()> configPath_;
   const Clock& clock_;
   FormatSettings settings_;
