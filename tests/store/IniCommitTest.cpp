@@ -330,6 +330,8 @@ const UnchangingWriteCase kUnchangingWrites[] = {
      Way::kInPlace},
     {"OtherValueLf", "[Event1]\nReminded=0\nTitle=t\n", "Event1", "Reminded", "1", "[Event1]\nReminded=1\nTitle=t\n",
      Way::kInPlace},
+    {"OtherValueAfterAByteOrderMark", "\xEF\xBB\xBF[Event1]\r\nReminded=0\r\n", "Event1", "Reminded", "1",
+     "\xEF\xBB\xBF[Event1]\r\nReminded=1\r\n", Way::kInPlace},
     {"OtherValueCr", "[Event1]\rReminded=0\r", "Event1", "Reminded", "1", "[Event1]\rReminded=1\r", Way::kInPlace},
     {"OtherValueOfTheSameLength", "[E]\r\nTime=9:00:00 AM\r\n", "E", "Time", "1:30:00 PM", "[E]\r\nTime=1:30:00 PM\r\n",
      Way::kInPlace},
@@ -485,7 +487,7 @@ TEST_P(InPlaceOnly, WritesWhatCanGoInPlaceAndKeepsTheRestPending) {
     if (!c.allWritten) {
       EXPECT_THROW(file.Flush(), EIniWriteError);  // what is left is never committed
     }
-  }                                                                 // nor by the destructor
+  }  // nor by the destructor
   EXPECT_EQ(test::ReadFileBytes(path), c.after);
   EXPECT_EQ(operations.renames, 0);
   EXPECT_EQ(test::FolderEntries(dir.Path()), std::set<std::string>{"Config.INI"});
