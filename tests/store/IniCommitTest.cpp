@@ -452,6 +452,11 @@ struct InPlaceOnlyCase {
 void PrintTo(const InPlaceOnlyCase& c, std::ostream* out) { *out << c.name; }
 
 const InPlaceOnlyCase kInPlaceOnly[] = {
+    {"AfterAByteOrderMark",
+     "\xEF\xBB\xBF[E1]\r\nReminded=1\r\n",
+     {{"E1", "0"}},
+     "\xEF\xBB\xBF[E1]\r\nReminded=0\r\n",
+     true},
     {"EveryMark",
      "[E1]\r\nReminded=1\r\n[E2]\nReminded=1\r\n[E3]\r\nReminded=0\r\n",
      {{"E1", "0"}, {"E2", "0"}, {"E3", "0"}},
