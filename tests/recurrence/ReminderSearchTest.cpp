@@ -192,8 +192,9 @@ TEST(ReminderSearchDays, EndOfDayAndDayNumberAgreeAroundMidnight) {
 // The search again over the candidates of an earlier search.
 
 // Candidates listed at one moment of the day, then searched at later moments with marks written in
-// between (and their sections taken out of the candidates), take what a whole search of the file takes at those moments: sections without a RemindTime
-// (the moment is now), without a start date (due only at midnight itself), with equal moments, marked.
+// between (and their sections taken out of the candidates), take what a whole search of the file
+// takes at those moments: sections without a RemindTime (the moment is now), without a start date
+// (due only at midnight itself), with equal moments, marked.
 TEST_F(ReminderSearch, TheCandidatesTakeWhatAWholeSearchTakesLaterTheSameDay) {
   const std::string config =
       Section("Event1", "Title=No start\r\nRemindTime=12:00:00 AM\r\nRPRecurrenceType=0\r\nRPInterval=1\r\n") +
