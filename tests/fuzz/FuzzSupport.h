@@ -1,6 +1,7 @@
 #pragma once
-// What the fuzz targets share: a scratch folder of their own, splitting an input into fields, and a
-// check that aborts with a message, so that libFuzzer records the input as a finding.
+// What the fuzz targets share: a scratch folder of their own, splitting an input into fields, reading a
+// file back, a trace sink that formats every line, and a check that aborts with a message, so that
+// libFuzzer records the input as a finding.
 
 #include <stdlib.h>
 #include <unistd.h>
@@ -9,9 +10,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "base/Trace.h"
 
 namespace almanex::fuzz {
 
@@ -83,5 +88,18 @@ inline std::string Escaped(std::string_view bytes) {
   }
   return out;
 }
+
+/// The whole file's bytes (none when it cannot be read).
+inline std::string FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+/// Formats every trace line, as a listener would make the sender do, and drops it: the lines' code runs
+/// under the sanitizers too.
+class FormattingSink : public TraceSink {
+ public:
+  bool Send(std::string_view, FunctionRef<std::string()> message) override { return !message().empty(); }
+};
 
 }  // namespace almanex::fuzz

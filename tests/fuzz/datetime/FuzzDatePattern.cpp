@@ -30,15 +30,6 @@
 namespace almanex::fuzz {
 namespace {
 
-/// Formats every trace line, as a listener would make the sender do, and drops it.
-class FormattingSink : public TraceSink {
- public:
-  bool Send(std::string_view, FunctionRef<std::string()> message) override {
-    const std::string line = message();
-    return !line.empty();
-  }
-};
-
 FormatSettings Formats(std::string_view shortDate, std::string_view longTime, std::string_view dateSeparator,
                        std::string_view timeSeparator, std::string_view am, std::string_view pm) {
   FormatSettings settings;

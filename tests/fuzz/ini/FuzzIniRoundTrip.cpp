@@ -36,11 +36,6 @@ struct Write {
   std::string value;
 };
 
-std::string FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 void AddUnique(std::vector<std::string>& names, std::string_view name) {
   if (names.size() >= kMaxNames) return;
   if (std::find(names.begin(), names.end(), name) == names.end()) names.emplace_back(name);

@@ -24,11 +24,6 @@
 namespace almanex::fuzz {
 namespace {
 
-class FormattingSink : public TraceSink {
- public:
-  bool Send(std::string_view, FunctionRef<std::string()> message) override { return !message().empty(); }
-};
-
 struct Operation {
   char kind = 'C';
   std::string first;
@@ -153,11 +148,6 @@ std::uint32_t Number(std::string_view text) {
   std::uint32_t value = 0;
   for (const char c : text) value = value * 10 + static_cast<std::uint32_t>(static_cast<unsigned char>(c) % 10);
   return value;
-}
-
-std::string FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }  // namespace
