@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "base/DecimalText.h"
+
 namespace almanex {
 
 namespace {
@@ -71,7 +73,7 @@ std::chrono::year_month_day DecodeDate(DateTime value) { return CivilFromDayNumb
 TimeOfDay DecodeTime(DateTime value) {
   if (!std::isfinite(value)) return {};
   const double fraction = value - std::floor(value);  // [0, 1)
-  long long millisecond = std::llround(fraction * kMillisecondsPerDay);
+  long long millisecond = RoundToInteger(fraction * kMillisecondsPerDay);
   if (millisecond >= kMillisecondsPerDayInteger) millisecond = kMillisecondsPerDayInteger - 1;
   return TimeOfDayFromMilliseconds(millisecond);
 }
@@ -81,7 +83,7 @@ CivilDateTime DecodeDateTime(DateTime value) {
   if (!std::isfinite(value) || static_cast<double>(dayNumber) != std::floor(value)) {
     return {CivilFromDayNumber(dayNumber), {}};
   }
-  long long millisecond = std::llround((value - std::floor(value)) * kMillisecondsPerDay);  // [0, 86400000]
+  long long millisecond = RoundToInteger((value - std::floor(value)) * kMillisecondsPerDay);  // [0, 86400000]
   long long carry = 0;
   if (millisecond >= kMillisecondsPerDayInteger) {
     millisecond -= kMillisecondsPerDayInteger;

@@ -87,7 +87,8 @@ void Calculate(DateTime a, DateTime b, const FormatSettings& settings, TTimeDelt
 
   // The span is split to the millisecond, as every date-time is rounded: two date-times a whole number of
   // days apart may subtract to a hair less (699.9999999999982), which must split as 700 days and no rest.
-  const long double spanMilliseconds = std::round(static_cast<long double>(span) * kMillisecondsPerDay);  // >= 0
+  const long double spanMilliseconds =
+      std::floor(static_cast<long double>(span) * kMillisecondsPerDay + 0.5L);  // >= 0: round()
 
   // 3. Day-of-week counts: every whole week counts each day once, the rest of the days one more each.
   const long double wholeDays = std::floor(spanMilliseconds / kMillisecondsPerDay);

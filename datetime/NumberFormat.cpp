@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include "base/Ascii.h"
+#include "base/DecimalText.h"
 
 namespace almanex {
 
@@ -16,6 +17,9 @@ std::size_t CountCharacters(std::string_view utf8) {
   for (const char c : utf8) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
   return count;
 }
+
+/// The longest fixed text (digits and point) a number is written with; a longer one writes nothing.
+constexpr std::size_t kMaxFixedText = 512;
 
 constexpr std::array<double, 16> kPowersOfTen{1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                               1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
@@ -166,17 +170,10 @@ void AppendNumber(std::string& out, double value, int decimals, int width, const
     }
   }
   // Beyond 2^51 (or with very many decimals) the binary value is its own exact decimal, correctly rounded.
-  char buffer[512];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::fixed, decimals);
-  if (result.ec != std::errc()) return;
-  std::size_t length = 0;
-  bool nonZero = false;
-  for (const char* p = buffer; p != result.ptr; ++p) {
-    if (*p == '.') continue;
-    nonZero = nonZero || *p != '0';
-    buffer[length++] = *p;
-  }
-  AppendDigitText(out, std::string_view(buffer, length), std::signbit(value) && nonZero, decimals, width, settings);
+  const std::string digits = FixedDigits(magnitude, decimals);
+  if (digits.size() + (decimals > 0 ? 1 : 0) > kMaxFixedText) return;
+  const bool nonZero = digits.find_first_not_of('0') != std::string::npos;
+  AppendDigitText(out, digits, std::signbit(value) && nonZero, decimals, width, settings);
 }
 
 std::string FormatUnitValue(std::string_view pattern, double value, const FormatSettings& settings) {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "base/DecimalText.h"
 #include "base/Trace.h"
 #include "recurrence/IniRecurrenceUnit.h"
 #include "store/ConfigFile.h"
@@ -17,7 +18,7 @@ constexpr std::int64_t kMillisecondsInDay = 86400000;
 
 // For the program's dates (|value| < 3e6 days) value * 86400000 stays far below 2^53, so it is exact
 // enough to round.
-std::int64_t WholeMilliseconds(DateTime value) { return std::llround(value * kMillisecondsPerDay); }
+std::int64_t WholeMilliseconds(DateTime value) { return RoundToInteger(value * kMillisecondsPerDay); }
 
 std::int64_t DayNumber(DateTime value) {
   const std::int64_t milliseconds = WholeMilliseconds(value);

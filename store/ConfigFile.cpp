@@ -10,8 +10,6 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <filesystem>
-#include <system_error>
 
 namespace almanex {
 
@@ -54,9 +52,17 @@ std::string PortableConfigFilePathFor(std::string_view executablePath) {
 }
 
 std::string ExecutablePath() {
-  std::error_code error;
-  const std::filesystem::path path = std::filesystem::read_symlink("/proc/self/exe", error);
-  return error ? std::string() : path.string();
+  // readlink() rather than std::filesystem, whose paths bring the C++ locale machinery into almanex-cli.
+  std::string path(256, '\0');
+  for (;;) {
+    const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
+    if (length < 0) return std::string();
+    if (static_cast<std::size_t>(length) < path.size()) {
+      path.resize(static_cast<std::size_t>(length));
+      return path;
+    }
+    path.resize(path.size() * 2);  // perhaps cut short: again with more room
+  }
 }
 
 std::string ConfigFilePathFor(std::string_view executablePath) {

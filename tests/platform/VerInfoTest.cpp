@@ -395,7 +395,7 @@ TEST(BuiltExecutable, AlmanexCliPrintsItsVersion) {
 TEST_F(VersionFiles, CliVersionReadsTheGivenExecutable) {
   const std::string path = WriteBlock(Serialize(MakeVersionInfo(TypicalContents({7, 0, 0, 174}))));
   const ManualClock clock(0);
-  std::ostringstream out, err;
+  cli::StringOutput out, err;
   EXPECT_EQ(cli::Run({"--version"}, out, err, clock, path), cli::kExitOk);
   EXPECT_EQ(out.str(), "almanex-cli 7.0 (Build 0.174)\n");
   EXPECT_EQ(err.str(), "");
@@ -403,7 +403,7 @@ TEST_F(VersionFiles, CliVersionReadsTheGivenExecutable) {
 
 TEST_F(VersionFiles, CliVersionWithoutVersionInformationFailsWithTheReason) {
   const ManualClock clock(0);
-  std::ostringstream out, err;
+  cli::StringOutput out, err;
   EXPECT_EQ(cli::Run({"--version"}, out, err, clock, dir_.File("missing")), cli::kExitFailure);
   EXPECT_EQ(out.str(), "");
   EXPECT_EQ(err.str(), "almanex-cli: No Version Info Available.\n");

@@ -1,7 +1,6 @@
 #pragma once
 // Runs almanex-cli in-process as a script would: its status, standard output and standard error.
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,7 +18,7 @@ struct CliResult {
 /// One command line with `now` as the clock's reading (the default of --now).
 inline CliResult RunCliAt(DateTime now, const std::vector<std::string>& arguments) {
   const ManualClock clock(now);
-  std::ostringstream out, err;
+  cli::StringOutput out, err;
   const int status = cli::Run(arguments, out, err, clock);
   return {status, out.str(), err.str()};
 }

@@ -6,7 +6,6 @@
 #include <functional>
 #include <map>
 #include <optional>
-#include <ostream>
 #include <stdexcept>
 #include <string_view>
 
@@ -14,8 +13,6 @@
 #include "base/AtomicFile.h"
 #ifdef ALMANEX_CLI_CALENDAR_ELSEWHERE
 #include <unistd.h>
-
-#include <iostream>
 #else
 #include "calendar/IcsExport.h"
 #include "calendar/IcsImport.h"
@@ -96,9 +93,9 @@ bool TakeFlag(std::vector<std::string>& arguments, std::string_view flag) {
   return found;
 }
 
-int ListJson(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock);
-int NextJson(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock);
-int DueJson(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock);
+int ListJson(const std::vector<std::string>& arguments, Output& out, const Clock& clock);
+int NextJson(const std::vector<std::string>& arguments, Output& out, const Clock& clock);
+int DueJson(const std::vector<std::string>& arguments, Output& out, const Clock& clock);
 
 /// A bad command line; its message goes to stderr with the usage.
 class UsageError : public std::runtime_error {
@@ -193,7 +190,7 @@ std::string Field(std::string text) {
   return text;
 }
 
-void WriteTabSeparated(std::ostream& out, const std::array<std::string, 12>& texts) {
+void WriteTabSeparated(Output& out, const std::array<std::string, 12>& texts) {
   for (std::size_t i = 0; i < texts.size(); ++i) {
     if (i > 0) out << '\t';
     out << Field(texts[i]);
@@ -201,7 +198,7 @@ void WriteTabSeparated(std::ostream& out, const std::array<std::string, 12>& tex
   out << '\n';
 }
 
-int List(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock) {
+int List(const std::vector<std::string>& arguments, Output& out, const Clock& clock) {
   if (std::vector<std::string> rest = arguments; TakeFlag(rest, kJsonFlag)) return ListJson(rest, out, clock);
   const Context context = ReadContext(Options(arguments, 1, {"config", "now", "locale"}), clock);
   // Each row is printed as it is read: no list of rows, so the memory does not grow with the file.
@@ -217,7 +214,7 @@ int List(const std::vector<std::string>& arguments, std::ostream& out, const Clo
 /// What the reminder search makes pending at --now, Reminded marks included, as
 /// section, remind moment, title and the sentence built at --now; nothing when no reminder is pending.
 /// Reads the file only: no mark is cleared or set.
-int Next(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock) {
+int Next(const std::vector<std::string>& arguments, Output& out, const Clock& clock) {
   if (std::vector<std::string> rest = arguments; TakeFlag(rest, kJsonFlag)) return NextJson(rest, out, clock);
   const Context context = ReadContext(Options(arguments, 1, {"config", "now", "locale"}), clock);
   const IniFile file(context.configPath, IniFile::ReadOnlyMapped{});
@@ -276,20 +273,13 @@ DueDays ReadDueDays(const std::vector<std::string>& arguments, const Clock& cloc
 /// The event sections whose patterns make each of N days from --day a reminder day. The file is parsed
 /// once and each section's pattern read once; one day is tested as each pattern is read, more days on
 /// the patterns kept.
-int Due(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock) {
+int Due(const std::vector<std::string>& arguments, Output& out, const Clock& clock) {
   if (std::vector<std::string> rest = arguments; TakeFlag(rest, kJsonFlag)) return DueJson(rest, out, clock);
   const auto [context, first, days] = ReadDueDays(arguments, clock);
 
   static const FormatSettings kIso;
-  std::string buffer;
-  buffer.reserve(1 << 16);
-  // One output line; the output goes out in pieces of about 64 KiB.
-  const auto writeLine = [&buffer, &out](std::string_view dayText, std::string_view field) {
-    buffer.append(dayText).append(1, '\t').append(field).append(1, '\n');
-    if (buffer.size() >= (1 << 16) - 512) {
-      out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-      buffer.clear();
-    }
+  const auto writeLine = [&out](std::string_view dayText, std::string_view field) {
+    out << dayText << '\t' << field << '\n';
   };
 
   // The event sections in file order: fields[i] is the printed name of the one whose pattern is
@@ -320,7 +310,6 @@ int Due(const std::vector<std::string>& arguments, std::ostream& out, const Cloc
       if (IsDue(patterns[i], day, context.settings)) writeLine(dayText, fields[i]);
     }
   }
-  out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
   return kExitOk;
 }
 
@@ -349,7 +338,7 @@ void ReadSectionEvent(const Options& options, const Context& context, TNextRemin
 }
 
 /// The reminder sentence of one event built at --now.
-int Sentence(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock) {
+int Sentence(const std::vector<std::string>& arguments, Output& out, const Clock& clock) {
   const Options options(arguments, 1, {"config", "now", "locale", "section"});
   const Context context = ReadContext(options, clock);
   TNextReminder next;
@@ -362,7 +351,7 @@ int Sentence(const std::vector<std::string>& arguments, std::ostream& out, const
 
 /// The interval report between --now and one event's date-time, the earlier of the two first, with the
 /// report's CR LF line breaks written as LF.
-int Report(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err, const Clock& clock) {
+int Report(const std::vector<std::string>& arguments, Output& out, Output& err, const Clock& clock) {
   const Options options(arguments, 1, {"config", "now", "locale", "section"});
   const Context context = ReadContext(options, clock);
   // The event's moment as the dialog's Details page counts it, on the dialog's defaults: a missing
@@ -456,7 +445,7 @@ std::optional<DateTime> NextRemindMoment(const IniFile& file, const std::string&
   return std::nullopt;
 }
 
-int ListJson(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock) {
+int ListJson(const std::vector<std::string>& arguments, Output& out, const Clock& clock) {
   const Context context = ReadContext(Options(arguments, 1, {"config", "now", "locale"}), clock);
   const IniFile file(context.configPath);
   const EventList list = LoadEventList(file, context.now, context.settings);
@@ -469,7 +458,7 @@ int ListJson(const std::vector<std::string>& arguments, std::ostream& out, const
   return kExitOk;
 }
 
-int NextJson(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock) {
+int NextJson(const std::vector<std::string>& arguments, Output& out, const Clock& clock) {
   const Context context = ReadContext(Options(arguments, 1, {"config", "now", "locale"}), clock);
   const IniFile file(context.configPath);
   TNextReminder next;
@@ -489,7 +478,7 @@ int NextJson(const std::vector<std::string>& arguments, std::ostream& out, const
   return kExitOk;
 }
 
-int DueJson(const std::vector<std::string>& arguments, std::ostream& out, const Clock& clock) {
+int DueJson(const std::vector<std::string>& arguments, Output& out, const Clock& clock) {
   const auto [context, first, days] = ReadDueDays(arguments, clock);
 
   static const FormatSettings kIso;
@@ -521,7 +510,7 @@ int DueJson(const std::vector<std::string>& arguments, std::ostream& out, const 
 // The iCalendar commands need libical, which loads ICU: some 3 M instructions at every start of every
 // command. They live in almanex-cli-calendar (the same commands, with the calendar linked), which this
 // program becomes for export and import only.
-int RunCalendarProgram(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err, const Clock&) {
+int RunCalendarProgram(const std::vector<std::string>& arguments, Output& out, Output& err, const Clock&) {
   constexpr const char* kProgram = "almanex-cli-calendar";
   const std::string self = ExecutablePath();
   const std::string folder = self.substr(0, self.rfind('/'));
@@ -532,8 +521,8 @@ int RunCalendarProgram(const std::vector<std::string>& arguments, std::ostream& 
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
-    out.flush();
-    std::cout.flush();
+    out.Flush();
+    err.Flush();
     ::execv(candidate.c_str(), argv.data());
   }
   err << "almanex-cli: " << arguments[0] << " needs " << kProgram << " beside the program or in ../lib/almanex\n";
@@ -541,7 +530,7 @@ int RunCalendarProgram(const std::vector<std::string>& arguments, std::ostream& 
 }
 #else
 /// The events as an iCalendar file, written in one atomic replace (or to stdout for "-").
-int ExportIcs(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err, const Clock& clock) {
+int ExportIcs(const std::vector<std::string>& arguments, Output& out, Output& err, const Clock& clock) {
   const Options options(arguments, 1, {"config", "now", "locale", "ics"});
   const Context context = ReadContext(options, clock);
   const std::string target = Required(options, "ics", "FILE|-");
@@ -559,7 +548,7 @@ int ExportIcs(const std::vector<std::string>& arguments, std::ostream& out, std:
 }
 
 /// The VEVENTs of an iCalendar file added to the events; --dry-run (a flag without value) writes nothing.
-int ImportIcs(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err, const Clock& clock) {
+int ImportIcs(const std::vector<std::string>& arguments, Output& out, Output& err, const Clock& clock) {
   std::vector<std::string> rest;
   bool dryRun = false;
   for (const std::string& argument : arguments) {
@@ -589,11 +578,11 @@ int ImportIcs(const std::vector<std::string>& arguments, std::ostream& out, std:
 }
 #endif
 
-using Command = std::function<int(const std::vector<std::string>&, std::ostream&, std::ostream&, const Clock&)>;
+using Command = std::function<int(const std::vector<std::string>&, Output&, Output&, const Clock&)>;
 
 /// A command that writes nothing on stderr itself (usage errors are thrown).
-template <int (*command)(const std::vector<std::string>&, std::ostream&, const Clock&)>
-int WithoutErr(const std::vector<std::string>& arguments, std::ostream& out, std::ostream&, const Clock& clock) {
+template <int (*command)(const std::vector<std::string>&, Output&, const Clock&)>
+int WithoutErr(const std::vector<std::string>& arguments, Output& out, Output&, const Clock& clock) {
   return command(arguments, out, clock);
 }
 
@@ -616,7 +605,7 @@ const std::map<std::string_view, Command>& Commands() {
 }
 
 /// "almanex-cli 2.0 (Build 0.174)", from the version information of the executable.
-int PrintVersion(const std::string& executablePath, std::ostream& out, std::ostream& err) {
+int PrintVersion(const std::string& executablePath, Output& out, Output& err) {
   try {
     out << VersionLine("almanex-cli", executablePath) << '\n';
     return kExitOk;
@@ -628,7 +617,7 @@ int PrintVersion(const std::string& executablePath, std::ostream& out, std::ostr
 
 }  // namespace
 
-int Run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err, const Clock& clock,
+int Run(const std::vector<std::string>& arguments, Output& out, Output& err, const Clock& clock,
         const std::string& executablePath) {
   try {
     if (arguments.empty()) throw UsageError("no command given");

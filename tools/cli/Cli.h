@@ -37,10 +37,10 @@
 // unknown section prints a message on stderr and exits with status 2; a report whose calculation
 // failed is printed all the same, with the failure on stderr and status 1.
 
-#include <iosfwd>
 #include <string>
 #include <vector>
 
+#include "Output.h"
 #include "datetime/Clock.h"
 
 namespace almanex::cli {
@@ -58,7 +58,7 @@ inline constexpr const char* kSelfExecutable = "/proc/self/exe";
 
 /// Runs one command line (without the program name). `clock` gives the default of --now; --version reads
 /// the version information of `executablePath`.
-int Run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err, const Clock& clock,
+int Run(const std::vector<std::string>& arguments, Output& out, Output& err, const Clock& clock,
         const std::string& executablePath = kSelfExecutable);
 
 }  // namespace almanex::cli

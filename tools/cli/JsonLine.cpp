@@ -4,6 +4,7 @@
 #include <cmath>
 #include <utility>
 
+#include "base/DecimalText.h"
 #include "base/TextEncoding.h"
 
 namespace almanex::cli {
@@ -83,13 +84,7 @@ void AppendJsonNumber(std::string& out, double value) {
     out += "null";
     return;
   }
-  char buffer[32];
-  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
-  if (error != std::errc()) {
-    out += "null";
-    return;
-  }
-  out.append(buffer, end);
+  out += ShortestText(value);
 }
 
 void JsonLine::Name(std::string_view name) {

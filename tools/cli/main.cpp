@@ -1,8 +1,6 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <iostream>
-
 #include "Cli.h"
 #include "platform/core/SystemClock.h"
 
@@ -23,9 +21,10 @@ int main(int argc, char** argv) {
   struct sigaction action {};
   action.sa_handler = OnBusError;
   ::sigaction(SIGBUS, &action, nullptr);
-  std::ios::sync_with_stdio(false);
   const almanex::SystemClock clock;
-  const int status = almanex::cli::Run(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr, clock);
-  std::cout.flush();
+  almanex::cli::FileOutput out(STDOUT_FILENO, true);
+  almanex::cli::FileOutput err(STDERR_FILENO, false);
+  const int status = almanex::cli::Run(std::vector<std::string>(argv + 1, argv + argc), out, err, clock);
+  out.Flush();
   return status;
 }
