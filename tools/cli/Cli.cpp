@@ -168,7 +168,9 @@ FormatSettings SettingsForLocale(const std::optional<std::string>& name) {
 
 Context ReadContext(const Options& options, const Clock& clock) {
   Context context;
-  context.configPath = options.Get("config").value_or(ConfigFilePath());
+  // The default path only without --config: finding it creates the user's data folder.
+  const std::optional<std::string> config = options.Get("config");
+  context.configPath = config ? *config : ConfigFilePath();
   context.now = options.Get("now") ? ParseNow(*options.Get("now")) : clock.Now();
   context.settings = SettingsForLocale(options.Get("locale"));
   return context;

@@ -37,8 +37,7 @@ void FileOutput::Write(std::string_view text) {
       return;
     }
   }
-  if (buffer_.capacity() < kPiece) buffer_.reserve(kPiece);
-  buffer_.append(text);
+  buffer_.append(text);  // grows as needed: a short output touches no more fresh memory than it fills
 }
 
 void FileOutput::Flush() {
