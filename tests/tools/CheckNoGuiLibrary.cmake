@@ -34,10 +34,23 @@ foreach(forbidden ${guiTargets} Qt6::Core almanex_platform_locale)
   endif()
 endforeach()
 libraries_of("${PROGRAM}" libraries)
-# libical loads ICU, some 3 M instructions at every start: only almanex-cli-calendar links it.
-foreach(forbidden ${guiLibraries} libQt6Core libical libicuuc)
+# libical loads ICU, some 3 M instructions at every start: only almanex-cli-calendar links it. The C++
+# library is linked in, and nothing needs the C math library: each shared library costs a start its
+# mapping, relocations and page faults.
+foreach(forbidden ${guiLibraries} libQt6Core libical libicuuc libm libstdc\\+\\+)
   if(libraries MATCHES "${forbidden}\\.so")
     message(FATAL_ERROR "${PROGRAM} loads ${forbidden}:\n${libraries}")
+  endif()
+endforeach()
+# Nor the C++ streams and the standard locale, which a stream builds (thirty facets) when it is made.
+execute_process(COMMAND nm -C "${PROGRAM}" OUTPUT_VARIABLE symbols RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "nm ${PROGRAM} failed (${status})")
+endif()
+foreach(forbidden "std::ios_base::Init::Init" "std::locale::classic")
+  string(FIND "${symbols}" "${forbidden}" at)
+  if(NOT at EQUAL -1)
+    message(FATAL_ERROR "${PROGRAM} holds ${forbidden}: something brought in the C++ streams or locale")
   endif()
 endforeach()
 
@@ -60,4 +73,4 @@ foreach(forbidden ${guiLibraries})
     message(FATAL_ERROR "${MODULE} loads ${forbidden}:\n${moduleLibraries}")
   endif()
 endforeach()
-message(STATUS "almanex-cli loads no Qt library; its locale module loads Qt Core alone")
+message(STATUS "almanex-cli loads no Qt library, no libm and no C++ streams; its locale module loads Qt Core alone")
