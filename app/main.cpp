@@ -12,6 +12,7 @@
 #include "CommandLine.h"
 #include "MainForm.h"
 #include "SingleInstance.h"
+#include "base/UserFolders.h"
 #include "platform/ApplicationIdentity.h"
 #include "platform/CrashReport.h"
 #include "platform/FailureHandler.h"

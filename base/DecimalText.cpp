@@ -48,8 +48,6 @@ std::string ShortestText(double value) {
   // (the correctly rounded value of more digits is at least as near), so a binary search finds it.
   int low = 1;
   int high = 17;  // 17 significant digits always read back
-  std::string digits;
-  int exponent = 0;
   while (low < high) {
     const int middle = (low + high) / 2;
     int tried = 0;
@@ -60,7 +58,8 @@ std::string ShortestText(double value) {
       low = middle + 1;
     }
   }
-  digits = PrintedDigits("%.*e", low - 1, magnitude, &exponent);
+  int exponent = 0;
+  std::string digits = PrintedDigits("%.*e", low - 1, magnitude, &exponent);
   while (digits.size() > 1 && digits.back() == '0') digits.pop_back();  // "1.0e+20" is "1e+20"
 
   const int count = static_cast<int>(digits.size());

@@ -38,4 +38,18 @@ std::string XdgBaseFolder(const char* variable, std::string_view defaultBelowHom
   return (home == "/" ? "" : home) + "/" + std::string(defaultBelowHome);
 }
 
+std::string ExecutablePath() {
+  // readlink() rather than std::filesystem, whose paths bring the C++ locale machinery into almanex-cli.
+  std::string path(256, '\0');
+  for (;;) {
+    const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
+    if (length < 0) return std::string();
+    if (static_cast<std::size_t>(length) < path.size()) {
+      path.resize(static_cast<std::size_t>(length));
+      return path;
+    }
+    path.resize(path.size() * 2);  // perhaps cut short: again with more room
+  }
+}
+
 }  // namespace almanex

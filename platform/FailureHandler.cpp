@@ -26,7 +26,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <mutex>
@@ -34,6 +33,7 @@
 
 #include "CrashReport.h"
 #include "WidgetsAvailable.h"
+#include "base/UserFolders.h"
 #include "platform/core/DebugAgentUnit.h"
 #include "platform/core/VerInfoUnit.h"
 
@@ -288,9 +288,8 @@ std::string Demangled(const char* name) {
 }
 
 std::string ExecutableFile() {
-  std::error_code error;
-  const std::filesystem::path path = std::filesystem::read_symlink("/proc/self/exe", error);
-  return error ? std::string("unknown") : path.string();
+  const std::string path = ExecutablePath();
+  return path.empty() ? std::string("unknown") : path;
 }
 
 std::string VersionText(const std::string& executable) {

@@ -51,20 +51,6 @@ std::string PortableConfigFilePathFor(std::string_view executablePath) {
   return std::string(parent) + "Config/Config.INI";
 }
 
-std::string ExecutablePath() {
-  // readlink() rather than std::filesystem, whose paths bring the C++ locale machinery into almanex-cli.
-  std::string path(256, '\0');
-  for (;;) {
-    const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
-    if (length < 0) return std::string();
-    if (static_cast<std::size_t>(length) < path.size()) {
-      path.resize(static_cast<std::size_t>(length));
-      return path;
-    }
-    path.resize(path.size() * 2);  // perhaps cut short: again with more room
-  }
-}
-
 std::string ConfigFilePathFor(std::string_view executablePath) {
   std::string portable = PortableConfigFilePathFor(executablePath);
   const std::string folder = portable.substr(0, portable.size() - std::string_view("/Config.INI").size());

@@ -18,8 +18,6 @@ std::string ConfigFilePathFor(std::string_view executablePath);
 /// The same for the running executable (/proc/self/exe), recomputed on every call. In the user's data
 /// folder, the Almanex folder is created (0700) when missing, so that the file can be created there.
 std::string ConfigFilePath();
-/// The running executable's full path.
-std::string ExecutablePath();
 
 /// Creates an empty file when none exists. The folder is never created here, nor the target of a dangling
 /// symbolic link (false). False when the file is

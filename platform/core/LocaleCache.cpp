@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/AtomicFile.h"
+#include "base/UserFolders.h"
 
 namespace almanex {
 
@@ -191,10 +192,9 @@ LocaleFormatsSource DefaultLocaleFormatsSource() {
   } else if (home != nullptr && home[0] == '/') {
     source.cacheFolder = std::string(home) + "/.cache/Almanex";
   }
-  std::array<char, 4096> self{};
-  const ssize_t length = ::readlink("/proc/self/exe", self.data(), self.size() - 1);
-  if (length > 0) {
-    const std::string folder = FolderOf(std::string(self.data(), static_cast<std::size_t>(length)));
+  const std::string self = ExecutablePath();
+  if (!self.empty()) {
+    const std::string folder = FolderOf(self);
     for (const std::string& candidate :
          {folder + "/" + kLocaleFormatsModuleName, folder + "/../lib/almanex/" + kLocaleFormatsModuleName}) {
       if (IsRegularFile(candidate)) {

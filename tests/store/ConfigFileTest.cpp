@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/TextEncoding.h"
+#include "base/UserFolders.h"
 #include "store/ConfigFile.h"
 #include "tests/common/TestSupport.h"
 

@@ -11,6 +11,7 @@
 
 #include "JsonLine.h"
 #include "base/AtomicFile.h"
+#include "base/UserFolders.h"
 #ifdef ALMANEX_CLI_CALENDAR_ELSEWHERE
 #include <unistd.h>
 #else
