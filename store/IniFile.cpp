@@ -968,22 +968,20 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
   std::string keyStorage;
   const std::string_view sectionName = SectionName(section, sectionStorage);
   const std::string_view keyName = KeyName(key, keyStorage);
+  std::string line = WrittenValue(value);
   // A write that would leave the file's bytes as they are is no write at all: the day's reset of every
   // mark commits nothing (no rewrite, no fsync, the file's time kept) when every mark already reads 0.
   // Only while nothing of this section is pending: a pending erase or value of the key decides then.
-  if (pending_->Find(sectionName) == nullptr) {
-    const std::string line = WrittenValue(value);
-    if (Parsed().HoldsLine(sectionName, keyName, line)) return;
-  }
+  if (pending_->Find(sectionName) == nullptr && Parsed().HoldsLine(sectionName, keyName, line)) return;
   detail::IniPending::Section& written = pending_->Get(sectionName);
   if (SameName(written.name, kFormatsSection)) formats_.reset();
   for (auto& entry : written.keys) {
     if (SameName(entry.name, keyName)) {
-      entry.value = WrittenValue(value);
+      entry.value = std::move(line);
       return;
     }
   }
-  written.keys.push_back(detail::IniPending::Key{std::string(keyName), WrittenValue(value)});
+  written.keys.push_back(detail::IniPending::Key{std::string(keyName), std::move(line)});
 }
 
 void IniFile::WriteInteger(std::string_view section, std::string_view key, std::int32_t value) {
