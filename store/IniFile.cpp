@@ -1101,10 +1101,16 @@ struct InPlaceChange {
   std::string_view oldBytes;
 };
 
-/// How writing `value` over the value `present` (a view into the snapshot at `data`) changes the file:
-/// the bytes from the first that differs to the last. Nothing when the lengths differ or the changed
-/// bytes span two blocks; an empty change when nothing differs.
-std::optional<InPlaceChange> ChangeInPlace(const char* data, std::string_view present, std::string_view value) {
+/// How a pending write of `key` into `section` changes the snapshot's bytes when it is written over the
+/// value present (WrittenFormValue): the bytes from the first that differs to the last. Nothing when the
+/// line is not in the writer's form, the lengths differ or the changed bytes span two blocks; an empty
+/// change when nothing differs.
+std::optional<InPlaceChange> ChangeInPlace(const detail::IniSnapshot& snapshot, std::string_view section,
+                                           const detail::IniPending::Key& key) {
+  const std::optional<std::string_view> found = snapshot.WrittenFormValue(section, key.name);
+  if (!found) return std::nullopt;
+  const std::string_view present = *found;
+  const std::string_view value = key.value;
   if (present.size() != value.size()) return std::nullopt;
   std::size_t first = 0;
   while (first < present.size() && present[first] == value[first]) ++first;
@@ -1112,7 +1118,7 @@ std::optional<InPlaceChange> ChangeInPlace(const char* data, std::string_view pr
   std::size_t last = present.size() - 1;
   while (present[last] == value[last]) --last;
   InPlaceChange change;
-  change.offset = static_cast<std::size_t>(present.data() - data) + first;
+  change.offset = static_cast<std::size_t>(present.data() - snapshot.data) + first;
   change.newBytes = value.substr(first, last + 1 - first);
   change.oldBytes = present.substr(first, last + 1 - first);
   if (change.offset / kAtomicBlock != (change.offset + change.newBytes.size() - 1) / kAtomicBlock) return std::nullopt;
@@ -1168,9 +1174,7 @@ bool IniFile::CommitInPlace() {
   (void)Parsed();
   detail::IniSnapshot& snapshot = *snapshot_;
   if (snapshot.mapped != nullptr || snapshot.data != snapshot.bytes.data() || !snapshot.identity.exists) return false;
-  const std::optional<std::string_view> present = snapshot.WrittenFormValue(written.name, key.name);
-  if (!present) return false;
-  const std::optional<InPlaceChange> change = ChangeInPlace(snapshot.data, *present, key.value);
+  const std::optional<InPlaceChange> change = ChangeInPlace(snapshot, written.name, key);
   if (!change) return false;
   if (!change->newBytes.empty()) {
     InPlaceFile file(path_, snapshot.identity, operations_);
@@ -1213,9 +1217,7 @@ bool IniFile::FlushInPlace() {
     }
     std::vector<detail::IniPending::Key> left;
     for (detail::IniPending::Key& key : section.keys) {
-      const std::optional<std::string_view> present = snapshot.WrittenFormValue(section.name, key.name);
-      const std::optional<InPlaceChange> change =
-          present ? ChangeInPlace(snapshot.data, *present, key.value) : std::nullopt;
+      const std::optional<InPlaceChange> change = ChangeInPlace(snapshot, section.name, key);
       if (!change) {
         left.push_back(std::move(key));
         continue;
